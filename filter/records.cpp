@@ -1,0 +1,6 @@
+// Storage of the job records: one instance each for the whole process.
+#include "filter/records.h"
+
+tagOEMCFG gOemCfg;
+_DEVMODE gDevMode;
+_OEMPDEV gOemPDev;
