@@ -7,5 +7,3 @@ CTSPLRenderClass::~CTSPLRenderClass() {}
 void CTSPLRenderClass::SetOemCfgPointer(tagOEMCFG* cfg) { m_pOemCfg = cfg; }
 void CTSPLRenderClass::SetDevModePointer(_DEVMODE* devmode) { m_pDevMode = devmode; }
 void CTSPLRenderClass::SetOemPdevPointer(_OEMPDEV* pdev) { m_pOemPDev = pdev; }
-bool CTSPLRenderClass::StartDocCMD() { return false; }
-bool CTSPLRenderClass::TransCommand(bool) { return m_pOemPDev && m_pOemPDev->pBufStart; }
