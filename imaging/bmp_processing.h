@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "imaging/adaptive_threshold.h"
+#include "imaging/color_levels.h"
 #include "imaging/gdi_types.h"
 #include "imaging/color_cfg.h"
 
@@ -14,6 +16,40 @@ class CBmpProcessing {
 
   // ---- tone tables, output conversion, rotation, thresholds, dithering ----
   // (BEGIN core members)
+  // Tone state (tone_tables.cpp). Index 0..2 names a table, 3 the master item.
+  void InitColorLevelsData(int index);
+  void InitColorLevelsTable(int index);
+  void SetColorLevelsData(const COLORLEVELSITEM* item, int index);  // item borrowed, may be null
+  void SetLightTable(int brightness, int contrast);
+  bool Light(uint8_t& red, uint8_t& green, uint8_t& blue);
+
+  // Page to cropped 8-bit gray (output_format.cpp). *out: null or the caller's buffer; a
+  // buffer allocated here is handed over (free). Arguments 8-11 are accepted but not read.
+  bool CoverBMP2OutputFormat(const uint8_t* src, uint32_t srcLen, uint8_t** out,
+                             uint32_t* outLen, tagBITMAPINFOHEADER* header, tagRECT* crop,
+                             int rotation, int unused1, int unused2, COLORLEVELSITEM levels,
+                             bool mirror, int brightness, int contrast, int columnLimit,
+                             int16_t skipWhite);
+
+  // Quarter and half turns, dashes (rotate.cpp). *out: null or the caller's buffer; a buffer
+  // allocated here is handed over (free).
+  bool RotateImgData(const uint8_t* src, uint32_t srcLen, tagRECT rect,
+                     tagBITMAPINFOHEADER* header, int16_t turn, uint8_t** out, uint32_t* outLen,
+                     tagRECT* outRect);
+  int ResetBlackLineData(uint8_t* buf, uint32_t len, int16_t dash, int16_t gap, int16_t depth);
+
+  // Histogram threshold selection and block thresholding (threshold_select.cpp). The
+  // trailing arguments of OptimalThreshold and the marked ones below are not read.
+  int64_t OptimalThreshold(const uint8_t* image, uint32_t len, uint32_t width, uint32_t height,
+                           int64_t method, const tagRECT* region, void* unused = nullptr,
+                           uint32_t unused2 = 0, uint32_t unused3 = 0, uint32_t unused4 = 0);
+  int AdThresholdImgLocal(uint32_t width, uint32_t height, uint32_t unused, uint32_t stride,
+                          const uint8_t* image, uint32_t len, uint8_t** out, uint32_t* size,
+                          bool negative, bool unused2);
+
+  // Halftoning, methods 1 to 10 (dither.cpp). Method 2 diffuses in place in src.
+  int Dither(int method, uint8_t* src, uint8_t* dst, uint32_t height, uint32_t width,
+             uint32_t stride, uint32_t unused, bool negative);
   // (END core members)
 
   // ---- area shrink, interpolation, sampling, resampling ----
@@ -104,6 +140,10 @@ class CBmpProcessing {
 
   // ---- data ----
   // (BEGIN core data)
+  COLORLEVELSITEM levelsItems[4];   // items 0..2 per table, 3 the master item
+  uint8_t levelsTables[4][256];     // table 0 is the one every conversion reads
+  uint8_t levelsBuilt[4];           // set: the table holds a finished curve
+  int16_t lightTable[256];          // brightness/contrast, entries 0..255
   // (END core data)
   // (BEGIN scaling data)
   // Sampling source of the resampler; the pixels are borrowed from its caller.
