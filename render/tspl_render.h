@@ -49,6 +49,10 @@ class CTSPLRenderClass {
                        int32_t lHeight, int32_t bitCount);
 
  private:
+  // Writes one formatted command with a single fwrite; false without an option record or
+  // when nothing was written (an empty text writes nothing).
+  bool WriteCommand(const char* text);
+
   tagOEMCFG* m_pOemCfg;
   _DEVMODE* m_pDevMode;
   _OEMPDEV* m_pOemPDev;
