@@ -1,0 +1,92 @@
+// Test support: runs the built filter executable (QEV_FILTER_EXE) as CUPS would, with its
+// arguments, the PPD environment variable and a raster on standard input or in a file, and
+// captures standard output, standard error and the exit status, with a timeout.
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace qevtest {
+
+// A private temporary directory, removed with its contents when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFile(const std::string& path);  // whole file, empty if unreadable
+bool WriteFile(const std::string& path, const std::string& bytes);
+
+// The path of the filter built with the tests.
+std::string FilterExe();
+
+// argv[1..5] of a CUPS job ("1", "user", "title", copies, options), plus argv[6] when
+// `file` is not empty.
+std::vector<std::string> JobArgs(const std::string& options = "", const std::string& file = "",
+                                 const std::string& copies = "1");
+
+struct RunResult {
+  int exitStatus = -1;  // the status passed to exit(), or -1 when killed by a signal
+  int termSignal = 0;   // the signal that ended it, or 0
+  bool timedOut = false;
+  std::string out;  // standard output (the TSPL stream)
+  std::string err;  // standard error (the messages for CUPS)
+};
+
+struct FilterRun {
+  std::string exe;                // empty: FilterExe()
+  std::vector<std::string> args;  // argv[1..]; argv[0] is the executable
+  std::string ppd;                // value of PPD; unset when `unsetPpd`
+  bool unsetPpd = false;
+  std::string stdinData;                   // written to standard input, which is then closed
+  std::map<std::string, std::string> env;  // extra environment variables
+  int timeoutMs = 60000;                   // the process is killed (SIGKILL) after this
+};
+
+// Starts, feeds, waits: the common case.
+RunResult RunFilter(const FilterRun& run);
+
+// A running filter whose standard input the test feeds piece by piece, for tests that act
+// while the job runs (signals). Output is collected by background threads.
+class FilterProcess {
+ public:
+  // Starts the executable with `run.args`, `run.ppd` and `run.env` (run.stdinData unused).
+  explicit FilterProcess(const FilterRun& run);
+  ~FilterProcess();  // kills and reaps the process if still running
+  FilterProcess(const FilterProcess&) = delete;
+  FilterProcess& operator=(const FilterProcess&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
+  bool Write(const std::string& bytes);  // false when the filter closed its input
+  void CloseStdin();
+  // Bytes written but not yet read by the filter (FIONREAD on the pipe).
+  int PendingStdin() const;
+  // Waits up to `ms` until PendingStdin() is 0; false on timeout.
+  bool WaitStdinDrained(int ms) const;
+  bool Signal(int sig);
+  // Closes standard input, waits for the end (killing the process after `timeoutMs`) and
+  // returns everything it wrote.
+  RunResult Finish(int timeoutMs = 60000);
+
+ private:
+  pid_t pid_ = -1;
+  int inFd_ = -1;
+  std::string out_, err_;
+  std::thread outReader_, errReader_;
+  bool finished_ = false;
+};
+
+}  // namespace qevtest
