@@ -1,9 +1,141 @@
-// Page to cropped 8-bit gray: rotation, tone, gray conversion, column limit and byte-aligned
-// crop to the content in one pass over the page.
+// Page to cropped 8-bit gray: rotation, brightness/contrast, tone curve, gray conversion,
+// column limit and the byte-aligned crop to the content, in one pass over the page.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
 #include "imaging/bmp_processing.h"
 
-bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t*, uint32_t, uint8_t**, uint32_t*,
-                                           tagBITMAPINFOHEADER*, tagRECT*, int, int, int,
-                                           COLORLEVELSITEM, bool, int, int, int, int16_t) {
-  return false;  // not yet built
+namespace {
+
+// Where source pixel (x, y) of a W x H page lands in the turned page: col = c0 + cdx*x and
+// row = r0 + rdx*x for one source row, so the pixel loop only adds.
+struct RowMap {
+  int64_t c0, cdx, r0, rdx;
+};
+
+RowMap MapRow(int rotation, int64_t W, int64_t H, int64_t y) {
+  switch (rotation) {
+    case 0:  // quarter turn counter-clockwise
+      return {y, 0, W - 1, -1};
+    case 1:  // half turn
+      return {W - 1, -1, H - 1 - y, 0};
+    case 2:  // quarter turn clockwise
+      return {H - 1 - y, 0, 0, 1};
+    default:
+      return {0, 1, y, 0};
+  }
+}
+
+// Bounds of the content seen so far; columns and rows are tracked apart because a pixel
+// beyond the column limit still counts for the rows.
+struct Box {
+  int64_t minCol = std::numeric_limits<int64_t>::max(), maxCol = -1;
+  int64_t minRow = std::numeric_limits<int64_t>::max(), maxRow = -1;
+};
+
+void SetEmptyResult(tagBITMAPINFOHEADER* header, tagRECT* crop) {
+  *crop = tagRECT{0, 0, 0, 0};
+  header->biBitCount = 8;
+  header->biWidth = 0;
+  header->biHeight = 0;
+  header->biSizeImage = 0;
+}
+
+}  // namespace
+
+bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen*/, uint8_t** out,
+                                           uint32_t* outLen, tagBITMAPINFOHEADER* header,
+                                           tagRECT* crop, int rotation, int, int, COLORLEVELSITEM,
+                                           bool, int brightness, int contrast, int columnLimit,
+                                           int16_t skipWhite) {
+  if (src == nullptr || out == nullptr || outLen == nullptr || header == nullptr || crop == nullptr)
+    return false;
+  const int depth = header->biBitCount;
+  if (depth != 8 && depth != 24) return false;
+  const int64_t W = header->biWidth > 0 ? header->biWidth : 0;
+  const int64_t H = header->biHeight > 0 ? header->biHeight : 0;
+  const int64_t srcStride = ((W * depth + 31) / 32) * 4;
+  const int bpp = depth / 8;
+
+  // Frame of the turned page: R rows of at most N columns.
+  const bool quarter = rotation == 0 || rotation == 2;
+  const int64_t R = quarter ? W : H;
+  const uint64_t limit = static_cast<uint32_t>(columnLimit);
+  const int64_t N =
+      static_cast<int64_t>(std::min<uint64_t>(limit, static_cast<uint64_t>(quarter ? H : W)));
+  const int64_t S = ((N * 8 + 31) / 32) * 4;
+  if (R * S > std::numeric_limits<uint32_t>::max()) return false;  // no sane page is that big
+  uint8_t* mid = static_cast<uint8_t*>(std::malloc(R * S > 0 ? R * S : 1));
+  if (mid == nullptr) return false;
+  std::memset(mid, 255, R * S);
+
+  const bool light = brightness != 0 || contrast != 0;
+  const uint8_t* tone = levelsTables[0];
+  Box box;
+  for (int64_t y = 0; y < H; ++y) {
+    const uint8_t* p = src + y * srcStride;
+    const RowMap m = MapRow(rotation, W, H, y);
+    int64_t col = m.c0, row = m.r0;
+    for (int64_t x = 0; x < W; ++x, p += bpp, col += m.cdx, row += m.rdx) {
+      uint8_t b = p[0], g = p[0], r = p[0];
+      if (bpp == 3) {
+        g = p[1];
+        r = p[2];
+      }
+      uint8_t value = 255;
+      if (b >= 250 && g >= 250 && r >= 250) {
+        if (skipWhite) continue;  // near-white: not drawn, not content
+      } else {
+        if (light) Light(r, g, b);
+        const int tr = tone[r], tg = tone[g], tb = tone[b];
+        if (tr < 250 || tg < 250 || tb < 250)
+          value = static_cast<uint8_t>((11 * tr + 16 * tg + 5 * tb) >> 5);
+      }
+      if (row < box.minRow) box.minRow = row;
+      if (row > box.maxRow) box.maxRow = row;
+      if (col >= N) continue;  // beyond the column limit: dropped
+      if (col < box.minCol) box.minCol = col;
+      if (col > box.maxCol) box.maxCol = col;
+      mid[row * S + col] = value;
+    }
+  }
+
+  // Content found only beyond the column limit leaves no column to crop to; such a page is
+  // as empty as a blank one (otherwise the box would come out with a negative width).
+  if (box.maxRow < 0 || box.maxCol < 0) {
+    SetEmptyResult(header, crop);
+    std::free(mid);
+    return true;
+  }
+  const int64_t left = box.minCol & ~int64_t{7};
+  const int64_t width = ((box.maxCol - left + 1) + 7) & ~int64_t{7};
+  const int64_t height = box.maxRow - box.minRow + 1;
+  const int64_t outStride = ((width * 8 + 31) / 32) * 4;
+  const uint32_t size = static_cast<uint32_t>(height * outStride);
+  *crop = tagRECT{static_cast<int32_t>(left), static_cast<int32_t>(box.minRow),
+                  static_cast<int32_t>(left + width - 1), static_cast<int32_t>(box.maxRow)};
+  header->biWidth = static_cast<int32_t>(width);
+  header->biHeight = static_cast<int32_t>(height);
+  header->biBitCount = 8;
+  header->biSizeImage = size;
+
+  if (*out == nullptr) {
+    *out = static_cast<uint8_t*>(std::malloc(size));
+    if (*out == nullptr) {
+      std::free(mid);
+      return false;
+    }
+    std::memset(*out, 255, size);
+    *outLen = size;
+  } else if (*outLen < size) {
+    std::free(mid);
+    return false;
+  }
+  const int64_t copy = std::min(outStride, S - left);
+  for (int64_t i = 0; i < height; ++i)
+    std::memcpy(*out + i * outStride, mid + (box.minRow + i) * S + left, copy);
+  std::free(mid);
+  return true;
 }

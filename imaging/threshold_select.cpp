@@ -1,13 +1,185 @@
-// Histogram threshold selection (four criteria and their average) and the block-wise local
-// threshold of the image processor.
+// Histogram threshold selection (four criteria and their average) and the image processor's
+// block-wise local threshold, each 64 x 64 block cut at the mean of its own and the page's.
+#include "imaging/threshold_select.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
 #include "imaging/bmp_processing.h"
 
-int64_t CBmpProcessing::OptimalThreshold(const uint8_t*, uint32_t, uint32_t, uint32_t, int64_t,
-                                         const tagRECT*, void*, uint32_t, uint32_t, uint32_t) {
-  return -1;  // not yet built
+ThresholdRegion ClipThresholdRegion(const tagRECT* region, int64_t width, int64_t height) {
+  ThresholdRegion r{0, width, 0, height};
+  if (region != nullptr) {
+    r.x0 = region->left < 0 ? 0 : region->left;
+    r.x1 = region->right > width ? width : region->right;
+    r.y0 = region->bottom < 0 ? 0 : region->bottom;
+    r.y1 = region->top > height ? height : region->top;
+  }
+  return r;
 }
 
-int CBmpProcessing::AdThresholdImgLocal(uint32_t, uint32_t, uint32_t, uint32_t, const uint8_t*,
-                                        uint32_t, uint8_t**, uint32_t*, bool, bool) {
-  return 0;  // not yet built
+void BuildHistogram(const uint8_t* image, int64_t stride, const ThresholdRegion& region,
+                    double hist[256]) {
+  // Integer counts first: cheaper per pixel, and exact as doubles afterwards.
+  uint64_t counts[256] = {};
+  for (int64_t y = region.y0; y < region.y1; ++y) {
+    const uint8_t* p = image + y * stride;
+    for (int64_t x = region.x0; x < region.x1; ++x) ++counts[p[x]];
+  }
+  for (int k = 0; k < 256; ++k) hist[k] = static_cast<double>(counts[k]);
+}
+
+namespace {
+
+// Running best of one criterion; ties keep the lower split.
+struct Candidate {
+  int64_t level = -1;
+  double best = 0.0;
+  void Offer(int64_t k, double score) {
+    if (score > best || level == -1) {
+      level = k;
+      best = score;
+    }
+  }
+};
+
+double EntropyTerm(const double hist[256], int from, int to, double w) {
+  double sum = 0.0;
+  for (int l = from; l <= to; ++l) {
+    if (hist[l] > 0) sum += hist[l] * std::log(hist[l] / w) / w;
+  }
+  return sum;
+}
+
+}  // namespace
+
+int64_t SelectThreshold(const double hist[256], int64_t method, int64_t whiteResult) {
+  int gmin = -1;
+  for (int k = 0; k <= 254 && gmin < 0; ++k)
+    if (hist[k] != 0) gmin = k;
+  if (gmin < 0) return whiteResult;
+  int gmax = 0;
+  for (int k = 255; k >= 1; --k) {
+    if (hist[k] != 0) {
+      gmax = k;
+      break;
+    }
+  }
+  if (gmax == gmin) return gmin > 0 ? gmin - 1 : 0;
+
+  double N = 0, S1 = 0, S2 = 0;
+  for (int k = gmin; k <= gmax; ++k) {
+    N += hist[k];
+    S1 += k * hist[k];
+    S2 += static_cast<double>(k * k) * hist[k];
+  }
+  const int64_t mid = (gmin + gmax) / 2;
+
+  Candidate otsu, kittler, entropy, potential;
+  double w1 = 0, m1 = 0, q1 = 0;
+  for (int k = gmin; k < gmax; ++k) {
+    w1 += hist[k];
+    m1 += k * hist[k];
+    q1 += static_cast<double>(k * k) * hist[k];
+    const double w2 = N - w1;
+    const double var1 = q1 / w1 - m1 * m1 / w1 / w1;
+    const double var2 = (S2 - q1) / w2 - (S1 - m1) * (S1 - m1) / w2 / w2;
+    otsu.Offer(k, -(w2 * var2 + w1 * var1));
+    if (var1 > 0 && var2 > 0)
+      kittler.Offer(k, w1 * std::log(w1 / std::sqrt(var1)) + w2 * std::log(w2 / std::sqrt(var2)));
+    entropy.Offer(k, -EntropyTerm(hist, gmin, k, w1) - EntropyTerm(hist, k + 1, gmax, w2));
+    // The potentials are sums of integers, exact in double whatever the order.
+    double P1 = 0, P2 = 0;
+    for (int l = gmin; l <= k; ++l) P1 += static_cast<double>((k - l) * (k - l)) * hist[l];
+    for (int l = k + 1; l <= gmax; ++l) P2 += static_cast<double>((l - k) * (l - k)) * hist[l];
+    potential.Offer(k, P1 + P2 > 0 ? -std::fabs((P1 - P2) / (P1 + P2)) : 0.0);
+  }
+
+  int64_t chosen;
+  switch (method) {
+    case 1:
+      chosen = otsu.level;
+      break;
+    case 2:
+      chosen = kittler.level;
+      break;
+    case 3:
+      chosen = entropy.level;
+      break;
+    case 4:
+      chosen = potential.level;
+      break;
+    default: {
+      int64_t sum = 0, count = 0;
+      for (const Candidate* c : {&otsu, &kittler, &entropy, &potential}) {
+        if (c->level != -1) {
+          sum += c->level;
+          ++count;
+        }
+      }
+      chosen = count > 0 ? sum / count : mid;
+    }
+  }
+  return (chosen > gmin && chosen < gmax) ? chosen : mid;
+}
+
+int64_t CBmpProcessing::OptimalThreshold(const uint8_t* image, uint32_t len, uint32_t width,
+                                         uint32_t height, int64_t method, const tagRECT* region,
+                                         void*, uint32_t, uint32_t, uint32_t) {
+  if (height == 0 || image == nullptr) return -1;
+  const uint32_t stride = len / height;
+  // Rows shorter than the width would make the last row run past the buffer.
+  if (stride < width) return -1;
+  const ThresholdRegion r = ClipThresholdRegion(region, width, height);
+  if (r.Empty()) return -1;
+  double hist[256];
+  BuildHistogram(image, stride, r, hist);
+  return SelectThreshold(hist, method, 0);
+}
+
+int CBmpProcessing::AdThresholdImgLocal(uint32_t width, uint32_t height, uint32_t, uint32_t stride,
+                                        const uint8_t* image, uint32_t len, uint8_t** out,
+                                        uint32_t*, bool negative, bool) {
+  if (image == nullptr || out == nullptr || *out == nullptr || stride < width) return 0;
+  const uint32_t bx = (width + 63) / 64;
+  const uint32_t by = (height + 63) / 64;
+  const uint64_t gridRow = ((uint64_t{bx} * 8 + 31) / 32) * 4;
+  uint8_t* grid = static_cast<uint8_t*>(std::malloc(gridRow * by > 0 ? gridRow * by : 1));
+  if (grid == nullptr) return 0;
+  std::memset(grid, 255, gridRow * by);
+
+  const int64_t g = OptimalThreshold(image, len, width, height, 0, nullptr);
+  if (g < 0) {
+    std::free(grid);
+    return 0;
+  }
+  for (uint32_t i = 0; i < by; ++i) {
+    for (uint32_t j = 0; j < bx; ++j) {
+      // Rows of a threshold region count upward: bottom is the block's first row.
+      const tagRECT block{static_cast<int32_t>(64 * j), static_cast<int32_t>(64 * i + 64),
+                          static_cast<int32_t>(64 * j + 64), static_cast<int32_t>(64 * i)};
+      const int64_t t = OptimalThreshold(image, len, width, height, 0, &block);
+      if (t < 0) {
+        std::free(grid);
+        return 0;
+      }
+      int v = static_cast<int>(0.5f * static_cast<float>(t) + 0.5f * static_cast<float>(g));
+      if (v > 254) v = 255;
+      if (v <= 0) v = 0;
+      grid[i * gridRow + j] = static_cast<uint8_t>(v);
+    }
+  }
+
+  const uint8_t white = negative ? 0 : 255;
+  const uint8_t black = negative ? 255 : 0;
+  for (uint32_t y = 0; y < height; ++y) {
+    const uint8_t* src = image + uint64_t{y} * stride;
+    uint8_t* dst = *out + uint64_t{y} * stride;
+    const uint8_t* blocks = grid + (y / 64) * gridRow;
+    for (uint32_t x = 0; x < width; ++x) dst[x] = src[x] > blocks[x / 64] ? white : black;
+  }
+  std::free(grid);
+  return 1;
 }
