@@ -2,6 +2,7 @@
 // every subsystem uses (VLOG_DEBUG and friends, always on logger 0).
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 #include <ctime>
 
@@ -73,6 +74,12 @@ class IVantaManager {
 // dropped), then makes, formats and pushes one record with the caller's source position.
 void logPrintf(int id, int level, const char* file, int line, const char* fmt, ...)
     __attribute__((format(printf, 5, 6)));
+
+// The same statement on a given manager (the manager's own thread logs through it).
+void logPrintfTo(IVantaManager* manager, int id, int level, const char* file, int line,
+                 const char* fmt, ...) __attribute__((format(printf, 6, 7)));
+void vlogPrintfTo(IVantaManager* manager, int id, int level, const char* file, int line,
+                  const char* fmt, va_list args) __attribute__((format(printf, 6, 0)));
 
 }  // namespace vanta
 }  // namespace quorvel
