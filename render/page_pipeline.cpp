@@ -1,4 +1,407 @@
-// Placeholder page pipeline; replaced by the real TransCommand.
+// The page pipeline (TransCommand): brings the buffered page to the printer resolution, to
+// 8-bit gray cropped to its content, turns and fits it, halftones it and hands it to the
+// page output. Every intermediate buffer is owned here and released on every exit.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "imaging/adaptive_threshold.h"
+#include "imaging/bmp_processing.h"
+#include "logging/vanta.h"
+#include "render/malloc_ptr.h"
+#include "render/page_output.h"
+#include "render/stage_timing.h"
 #include "render/tspl_render.h"
 
-bool CTSPLRenderClass::TransCommand(bool) { return m_pOemPDev && m_pOemPDev->pBufStart; }
+namespace qevrender {
+StageTimes* gStageTimes = nullptr;
+}
+
+namespace {
+
+using qevrender::AllocFilled;
+using qevrender::MallocBytes;
+using qevrender::StageClock;
+
+// Pages whose buffers would pass this are refused instead of allocated.
+constexpr uint64_t kMaxPageBytes = uint64_t{1} << 31;
+
+// Rotation type by orientation (1 or 2), quarter-turn flag (0 or 1) and half-turn flag
+// (0, 1, other); type 3 leaves the page unturned.
+constexpr int kRotationTypes[2][2][3] = {
+    {{3, 1, 3}, {2, 0, 3}},  // orientation 1
+    {{0, 2, 3}, {3, 1, 3}},  // orientation 2
+};
+
+int RotationType(int orientation, int rotate90, int64_t rotation) {
+  if ((orientation != 1 && orientation != 2) || (rotate90 != 0 && rotate90 != 1)) return 3;
+  const int half = rotation == 0 ? 0 : rotation == 1 ? 1 : 2;
+  return kRotationTypes[orientation - 1][rotate90][half];
+}
+
+int32_t Stride(int64_t width, int64_t bitCount) {
+  return static_cast<int32_t>((width * bitCount + 31) / 32 * 4);
+}
+
+int32_t MmToDots(double mm, int32_t dpi) {
+  return static_cast<int32_t>(mm * 1000.0 * dpi / 25400.0 + 0.5);
+}
+
+unsigned Low32(const void* p) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)); }
+
+// The working image ("databuf2"): owned, or the page buffer itself until a stage makes a
+// new image (no stage writes into the page buffer).
+struct WorkingImage {
+  MallocBytes owned;
+  uint8_t* data = nullptr;
+  uint32_t len = 0;  // dwDataBuf2Len
+
+  void Take(MallocBytes image) {
+    owned = std::move(image);
+    data = owned.get();
+  }
+  // A stage's result replaces the image only when both exist.
+  void Replace(MallocBytes out) {
+    if (!data || !out) return;
+    VLOG_DEBUG("databuf2: 0x%x, databuf3: 0x%x", Low32(data), Low32(out.get()));
+    Take(std::move(out));
+  }
+};
+
+MallocBytes Adopt(uint8_t* p) { return MallocBytes(p); }
+
+// One page's run through the pipeline. Records are borrowed from the renderer.
+class PagePipeline {
+ public:
+  PagePipeline(CTSPLRenderClass& renderer, const tagOEMCFG& cfg, const _DEVMODE& dev,
+               _OEMPDEV& pdev)
+      : renderer_(renderer), cfg_(cfg), dev_(dev), pdev_(pdev) {}
+
+  void Run(bool last);
+
+ private:
+  bool ConvertResolution();
+  void SetUpTones();
+  bool ConvertToGray(const uint8_t* src, uint32_t srcLen, int32_t cap, int16_t skipWhite);
+  void UpdateGeometry();
+  bool AutoRotate();
+  bool FitToWidth();
+  bool Halftone();
+  void MakeDashes();
+  bool SkipPage(const char* why);
+
+  CTSPLRenderClass& renderer_;
+  const tagOEMCFG& cfg_;
+  const _DEVMODE& dev_;
+  _OEMPDEV& pdev_;
+  CBmpProcessing proc_;
+  WorkingImage work_;
+  tagBITMAPINFOHEADER header_{};  // the working header
+  tagRECT rect_{};                // the image rectangle
+  COLORLEVELSITEM levels_{};
+  int rotationType_ = 3;
+  int32_t W_ = 0, H_ = 0, S_ = 0;
+};
+
+bool PagePipeline::SkipPage(const char* why) {
+  VLOG_DEBUG("page %u skipped: %s", pdev_.dwCurPageNum, why);
+  fprintf(stderr, "ERROR: Page %u not printed: %s\n", pdev_.dwCurPageNum, why);
+  return false;
+}
+
+// Replaces the page buffer by a copy at the printer resolution: area shrink when both axes
+// shrink, resampling otherwise.
+bool PagePipeline::ConvertResolution() {
+  StageClock clock(qevrender::kStageResolution);
+  const double ratioX = static_cast<double>(cfg_.sOutputXDPI) / dev_.dmPrintQuality;
+  const double ratioY = static_cast<double>(cfg_.sOutputYDPI) / dev_.dmYResolution;
+  if (ratioX == 1.0 && ratioY == 1.0) return true;
+  tagBITMAPINFOHEADER& h = pdev_.bmInfoHeader;
+  const double w = h.biWidth * ratioX;
+  const double ht = h.biHeight * ratioY;
+  if (w < 1.0 || ht < 1.0) return SkipPage("the page is smaller than one printer dot");
+  if (w > 1e6 || ht > 1e6) return SkipPage("the page is too large at the printer resolution");
+  const uint32_t convW = static_cast<uint32_t>(w);
+  const uint32_t convH = static_cast<uint32_t>(ht);
+  const uint32_t bpp = h.biBitCount;
+  const uint32_t srcStride = static_cast<uint32_t>(Stride(h.biWidth, bpp));
+  const uint64_t convSize = (uint64_t{bpp} * convW + 31) / 32 * (uint64_t{convH} * 4);
+  if (convSize > kMaxPageBytes) return SkipPage("the page is too large at the printer resolution");
+  MallocBytes conv = AllocFilled(convSize, 0);
+  if (!conv) return SkipPage("not enough memory");
+  uint8_t* out = conv.get();
+  const tagColorCFG none{};
+  const tagRECT zero{};
+  if (ratioX < 1.0 && ratioY < 1.0) {
+    proc_.InvoicQIShrinkImg2(h.biWidth, h.biHeight, bpp, srcStride, pdev_.pBufStart, nullptr, convW,
+                             convH, bpp, &out, nullptr, static_cast<uint32_t>(convSize), none, none,
+                             zero);
+  } else {
+    proc_.InvoicResampleImg2(h.biWidth, h.biHeight, bpp, srcStride, pdev_.pBufStart, convW, convH,
+                             bpp, &out, static_cast<uint32_t>(convSize), none, 0, zero);
+  }
+  free(pdev_.pBufStart);
+  pdev_.pBufStart = conv.release();
+  h.biWidth = static_cast<int32_t>(convW);
+  h.biHeight = static_cast<int32_t>(convH);
+  h.biSizeImage = static_cast<uint32_t>(convSize);
+  pdev_.dwBufSize = static_cast<uint32_t>(convSize);
+  return true;
+}
+
+void PagePipeline::SetUpTones() {
+  levels_.gamma = static_cast<float>(cfg_.nLevelsAdj) / 100.0f;
+  VLOG_DEBUG("biWidth:%d, biHeight:%d, dwDataBuf2Len:%d", header_.biWidth, header_.biHeight,
+             static_cast<int>(work_.len));
+  // A missing levels option (0) would be a gamma of 0, which whitens every page.
+  if (levels_.gamma != 1.0f && cfg_.nLevelsAdj > 0) proc_.SetColorLevelsData(&levels_, 0);
+  if (cfg_.nBrightness != 0 || cfg_.nContrast != 0) {
+    proc_.SetLightTable(cfg_.nBrightness, cfg_.nContrast);
+  }
+}
+
+// The output conversion; *work_ takes its result. False when it found no content or failed.
+bool PagePipeline::ConvertToGray(const uint8_t* src, uint32_t srcLen, int32_t cap,
+                                 int16_t skipWhite) {
+  StageClock clock(qevrender::kStageConvert);
+  uint8_t* out = nullptr;
+  uint32_t outLen = 0;
+  proc_.CoverBMP2OutputFormat(src, srcLen, &out, &outLen, &header_, &rect_, rotationType_, 0, 0,
+                              levels_, cfg_.sMirror != 0, cfg_.nBrightness, cfg_.nContrast, cap,
+                              skipWhite);
+  MallocBytes result = Adopt(out);
+  if (!work_.data) {
+    work_.Take(std::move(result));
+    work_.len = outLen;
+  } else {
+    work_.Replace(std::move(result));
+  }
+  return out != nullptr;
+}
+
+void PagePipeline::UpdateGeometry() {
+  W_ = rect_.right - std::max<int32_t>(rect_.left, 0) + 1;
+  H_ = rect_.bottom - std::max<int32_t>(rect_.top, 0) + 1;
+  S_ = Stride(W_, header_.biBitCount);
+  work_.len = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
+}
+
+// Turns a page whose shape does not suit the label, once. False when the turn failed.
+bool PagePipeline::AutoRotate() {
+  StageClock clock(qevrender::kStageRotate);
+  const int16_t M = cfg_.sMaxOutputWidth;
+  const bool unlimited = M <= 0;  // a missing maximum width never calls for a turn
+  const double excess = static_cast<double>(W_) / cfg_.sOutputXDPI * 25.4 + 0.5 - M;
+  const int32_t t1 = static_cast<int32_t>(cfg_.sOutputYDPI * 5000 / 25400.0 + 0.5);
+  const int32_t t2 = static_cast<int32_t>(5000 * cfg_.sOutputXDPI / 25400.0 + 0.5);
+  const bool landscape = !unlimited && excess > 20.0 && W_ > H_ + t1;
+  const bool portrait =
+      !landscape && W_ + t2 < H_ &&
+      (unlimited || static_cast<double>(H_) / cfg_.sOutputXDPI * 25.4 + 0.5 - M < 20.0);
+  if (!(landscape || portrait) || cfg_.sAutoRotate90 < 1 || cfg_.sAutoRotate90 > 3) return true;
+  uint8_t* out = nullptr;
+  uint32_t outLen = 0;
+  proc_.RotateImgData(work_.data, work_.len, rect_, &header_,
+                      static_cast<int16_t>(cfg_.sAutoRotate90 - 1), &out, &outLen, &rect_);
+  MallocBytes turned = Adopt(out);
+  // Without the turned image the geometry below would describe pixels that do not exist.
+  if (!turned) return SkipPage("not enough memory to turn the page");
+  W_ = rect_.right - rect_.left + 1;
+  H_ = rect_.bottom - rect_.top + 1;
+  header_.biWidth = W_;
+  header_.biHeight = H_;
+  S_ = Stride(W_, header_.biBitCount);
+  work_.len = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
+  header_.biSizeImage = work_.len;
+  work_.Replace(std::move(turned));
+  return true;
+}
+
+// Scales a page wider than the maximum output width down to it, keeping its aspect ratio.
+bool PagePipeline::FitToWidth() {
+  StageClock clock(qevrender::kStageFit);
+  const int16_t M = cfg_.sMaxOutputWidth;
+  if (M <= 0) return true;  // no maximum width: nothing to fit
+  const int32_t maxDots = static_cast<int32_t>(cfg_.sOutputXDPI * (M * 1000) / 25400.0 + 0.5);
+  if (static_cast<uint32_t>(maxDots) >= static_cast<uint32_t>(W_)) return true;
+  // A very flat page keeps one row instead of vanishing.
+  const int32_t newH =
+      std::max<int32_t>(1, static_cast<int32_t>(maxDots * (static_cast<double>(H_) / W_)));
+  const uint32_t bpp = header_.biBitCount;
+  const uint32_t newS = (bpp * static_cast<uint32_t>(maxDots) + 31) / 32 * 4;
+  const uint64_t size = uint64_t{newS} * static_cast<uint32_t>(newH);
+  if (size > kMaxPageBytes) return SkipPage("the page is too large");
+  MallocBytes scaled = AllocFilled(size, 255);
+  if (!scaled) return SkipPage("not enough memory");
+  uint8_t* out = scaled.get();
+  // The conversion applies the tone settings; applying them here too would double them.
+  const tagColorCFG none{};
+  const tagRECT zero{};
+  if (static_cast<uint32_t>(newH) < static_cast<uint32_t>(H_)) {
+    proc_.InvoicQIShrinkImg2(W_, H_, bpp, S_, work_.data, nullptr, maxDots, newH, bpp, &out,
+                             nullptr, static_cast<uint32_t>(size), none, none, zero);
+  } else {
+    proc_.InvoicResampleImg2(W_, H_, bpp, S_, work_.data, maxDots, newH, bpp, &out,
+                             static_cast<uint32_t>(size), none, 0, zero);
+  }
+  W_ = maxDots;
+  H_ = newH;
+  S_ = static_cast<int32_t>(newS);
+  work_.len = static_cast<uint32_t>(size);
+  rect_ = tagRECT{0, 0, maxDots - 1, newH - 1};
+  header_.biWidth = W_;
+  header_.biHeight = H_;
+  header_.biSizeImage = work_.len;
+  work_.Replace(std::move(scaled));
+  return true;
+}
+
+// To one byte per pixel, 0 a dot and 255 none (swapped for a negative).
+bool PagePipeline::Halftone() {
+  StageClock clock(qevrender::kStageHalftone);
+  const bool negative = cfg_.bNegative != 0;
+  if (cfg_.sHalftoneMethod == 4) {
+    uint8_t* out = nullptr;
+    int outLen = 0;
+    const int ok =
+        AdaptiveThreshold(work_.data, W_, H_, S_, &out, &outLen, negative, 0, 64, 0, 0.5f);
+    MallocBytes thresholded = Adopt(out);
+    if (!ok || !thresholded) return true;  // the page goes on unthresholded
+    header_.biBitCount = 8;
+    const uint32_t need = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
+    if (static_cast<uint32_t>(outLen) < need) {
+      MallocBytes padded = AllocFilled(need, 255);
+      if (!padded) return SkipPage("not enough memory");
+      memcpy(padded.get(), thresholded.get(), static_cast<size_t>(std::max(outLen, 0)));
+      thresholded = std::move(padded);
+    }
+    work_.len = static_cast<uint32_t>(outLen);
+    work_.Take(std::move(thresholded));
+    return true;
+  }
+  // Outside 1..10 the dither would write nothing and print a blank label.
+  const int method =
+      cfg_.sHalftoneMethod >= 1 && cfg_.sHalftoneMethod <= 10 ? cfg_.sHalftoneMethod : 1;
+  MallocBytes scratch = AllocFilled(work_.len, 255);
+  if (!scratch) return SkipPage("not enough memory");
+  proc_.Dither(method, work_.data, scratch.get(), H_, W_, S_, 0, negative);
+  work_.Take(std::move(scratch));
+  return true;
+}
+
+// Breaks long horizontal black runs into dashes.
+void PagePipeline::MakeDashes() {
+  StageClock clock(qevrender::kStageDashes);
+  const int16_t black = static_cast<int16_t>(MmToDots(cfg_.sBlackInterval, cfg_.sOutputXDPI));
+  const int16_t white = static_cast<int16_t>(MmToDots(cfg_.sWhiteInterval, cfg_.sOutputXDPI));
+  const int16_t minLen = cfg_.sMinImaginaryLineLen;
+  const double quality = dev_.dmPrintQuality;
+  auto longEnough = [&](int32_t n) {
+    return static_cast<int16_t>(static_cast<int32_t>(n / quality * 25.4 + 0.5)) >= minLen;
+  };
+  // A run of no pixels has nothing to break, so it is not handed on.
+  auto dash = [&](uint8_t* p, int32_t n) {
+    if (n > 0 && longEnough(n)) {
+      proc_.ResetBlackLineData(p, static_cast<uint32_t>(n), black, white, 8);
+    }
+  };
+  int32_t n = 0;
+  for (int32_t y = 0; y < H_; ++y) {
+    uint8_t* row = work_.data + static_cast<size_t>(y) * static_cast<size_t>(S_);
+    // A run that reached the end of the previous row ends at its last pixel, before the
+    // row padding.
+    if (y > 0) dash(row - S_ + W_ - n, n);
+    n = 0;
+    for (int32_t i = 1; i < W_; ++i) {
+      if (row[i] == 0) {
+        ++n;
+      } else {
+        dash(row + i - n, n);
+        n = 0;
+      }
+    }
+  }
+}
+
+void PagePipeline::Run(bool last) {
+  // Geometry the page buffer must satisfy before any stage reads it.
+  const tagBITMAPINFOHEADER& page = pdev_.bmInfoHeader;
+  if (page.biBitCount != 8 && page.biBitCount != 24) {
+    SkipPage("the page is neither 8 nor 24 bits per pixel");
+    return;
+  }
+  if (cfg_.sOutputXDPI <= 0 || cfg_.sOutputYDPI <= 0 || dev_.dmPrintQuality <= 0 ||
+      dev_.dmYResolution <= 0) {
+    SkipPage("the printer or raster resolution is missing");
+    return;
+  }
+  if (page.biWidth <= 0 || page.biHeight <= 0 ||
+      uint64_t{static_cast<uint32_t>(Stride(page.biWidth, page.biBitCount))} *
+              static_cast<uint32_t>(page.biHeight) >
+          pdev_.dwBufSize) {
+    SkipPage("the page buffer does not match the page size");
+    return;
+  }
+  if (!ConvertResolution()) return;
+
+  rect_ = tagRECT{0, 0, pdev_.bmInfoHeader.biWidth - 1, pdev_.bmInfoHeader.biHeight - 1};
+  header_ = pdev_.bmInfoHeader;
+  rotationType_ = RotationType(dev_.dmOrientation, cfg_.sRotate90, cfg_.sRotation);
+  SetUpTones();
+
+  // Print mode 1 converts before scaling; every other mode after it.
+  const bool earlyConversion = cfg_.sPaperMode == 1;
+  if (earlyConversion) {
+    const int32_t cap = MmToDots(300, cfg_.sOutputXDPI);
+    const bool made = ConvertToGray(pdev_.pBufStart, pdev_.dwBufSize, cap, 1);
+    if (!made && header_.biWidth != 0) {
+      SkipPage("not enough memory");
+      return;
+    }
+  } else {
+    work_.data = pdev_.pBufStart;
+    work_.len = pdev_.dwBufSize;
+  }
+  if (rect_.right == rect_.left || rect_.bottom == rect_.top) return;  // nothing to print
+
+  UpdateGeometry();
+  if (!AutoRotate() || !FitToWidth()) return;
+  if (!earlyConversion) {
+    const int32_t cap = MmToDots(300, dev_.dmPrintQuality);
+    if (!ConvertToGray(work_.data, work_.len, cap, cfg_.sSavePaperMode)) {
+      // No content (save paper on a blank page) prints nothing, like the early conversion.
+      if (header_.biWidth != 0) SkipPage("not enough memory");
+      return;
+    }
+    W_ = rect_.right - rect_.left + 1;
+    H_ = rect_.bottom - rect_.top + 1;
+    S_ = Stride(W_, header_.biBitCount);
+    work_.len = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
+  }
+  if (!Halftone()) return;
+  if (cfg_.sIsLineImaginary != 0) MakeDashes();
+
+  StageClock clock(qevrender::kStageOutput);
+  const qevrender::PageImage image{work_.data, W_, H_, S_};
+  qevrender::WritePageOutput(renderer_, cfg_, dev_, pdev_, image, rect_, rotationType_, last);
+  if (qevrender::gStageTimes) ++qevrender::gStageTimes->pages;
+}
+
+}  // namespace
+
+bool CTSPLRenderClass::TransCommand(bool last) {
+  VLOG_DEBUG("Method TransCommand in");
+  if (!m_pOemPDev || !m_pOemPDev->pBufStart || !m_pOemCfg || !m_pDevMode) return false;
+  _OEMPDEV& pdev = *m_pOemPDev;
+  const tagBITMAPINFOHEADER saved = pdev.bmInfoHeader;
+  {
+    PagePipeline pipeline(*this, *m_pOemCfg, *m_pDevMode, pdev);
+    pipeline.Run(last);
+  }
+  // Every page is described by the job's first header again, whatever this page did.
+  pdev.bmInfoHeader.biWidth = saved.biWidth;
+  pdev.bmInfoHeader.biHeight = saved.biHeight;
+  return true;
+}

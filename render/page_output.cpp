@@ -1,0 +1,267 @@
+// Page output: packs the halftoned page into 1-bit BITMAP rows, sizes the label, and writes
+// the cutter settings and print blocks of the page, keeping the job's label counter.
+#include "render/page_output.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "logging/vanta.h"
+#include "render/bmp_dump.h"
+#include "render/tspl_render.h"
+
+namespace qevrender {
+namespace {
+
+// Millimetres to printer dots, as every length of the label is converted.
+int32_t MmToDots(double mm, int32_t dpi) {
+  return static_cast<int32_t>(mm * 1000.0 * dpi / 25400.0 + 0.5);
+}
+
+int32_t ClampToInt32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+// Packs one row without mirroring: pixel i lands on dot offset + i. Whole bytes are built
+// eight pixels at a time once the dot position is byte aligned.
+void PackRow(const uint8_t* src, int32_t count, int32_t offset, uint8_t* dst) {
+  int32_t k = offset;
+  int32_t i = 0;
+  for (; i < count && (k & 7) != 0; ++i, ++k) {
+    if (src[i] != 255) dst[k >> 3] &= static_cast<uint8_t>(~(0x80u >> (k & 7)));
+  }
+  for (; i + 8 <= count; i += 8, k += 8) {
+    unsigned v = 0;
+    for (int j = 0; j < 8; ++j) v |= static_cast<unsigned>(src[i + j] == 255) << (7 - j);
+    dst[k >> 3] = static_cast<uint8_t>(v);
+  }
+  for (; i < count; ++i, ++k) {
+    if (src[i] != 255) dst[k >> 3] &= static_cast<uint8_t>(~(0x80u >> (k & 7)));
+  }
+}
+
+// Packs one row mirrored: dot i shows image column span - i.
+void PackRowMirrored(const uint8_t* src, int32_t width, int32_t span, int32_t rowDots,
+                     uint8_t* dst) {
+  const int32_t first = std::max<int32_t>(0, span - (width - 1));
+  const int32_t end = std::min<int32_t>(span, rowDots - 1);
+  for (int32_t i = first; i <= end; ++i) {
+    if (src[span - i] != 255) dst[i >> 3] &= static_cast<uint8_t>(~(0x80u >> (i & 7)));
+  }
+}
+
+// The physical offset of the source page in printer dots; a missing resolution gives none.
+int32_t OffsetDots(int32_t dpi, int32_t offset, int32_t resolution) {
+  return resolution != 0 ? dpi * offset / resolution : 0;
+}
+
+void ShiftForRotation(const tagOEMCFG& cfg, const _DEVMODE& dev, const _OEMPDEV& pdev,
+                      int rotationType, tagRECT* rect) {
+  const tagPOINT& phys = pdev.srcGdiInfo.ptlPhysOffset;
+  int32_t dx = 0;
+  int32_t dy = 0;
+  if (rotationType == 0) {
+    dx = OffsetDots(cfg.sOutputYDPI, phys.y, dev.dmYResolution);
+  } else if (rotationType == 2) {
+    dy = OffsetDots(cfg.sOutputXDPI, phys.x, dev.dmPrintQuality);
+  } else if (rotationType == 3) {
+    dx = OffsetDots(cfg.sOutputXDPI, phys.x, dev.dmPrintQuality);
+    dy = OffsetDots(cfg.sOutputYDPI, phys.y, dev.dmYResolution);
+  }
+  rect->left += dx;
+  rect->right += dx;
+  rect->top += dy;
+  rect->bottom += dy;
+}
+
+// Writes SIZE. With save-paper or print mode 1 the label is as long as the image plus 8
+// dots and the image moves to its top; otherwise the label reaches down to the image's end.
+void WriteLabelSize(CTSPLRenderClass& renderer, const tagOEMCFG& cfg, const _DEVMODE& dev,
+                    const _OEMPDEV& pdev, const BitmapGeometry& geo, tagRECT* out) {
+  const int32_t rows = geo.rows;
+  int32_t bits = geo.bitsPerRow;
+  if (cfg.sSavePaperMode == 1 || cfg.sPaperMode == 1) {
+    const bool unturned = (dev.dmOrientation == 1 && cfg.sRotate90 == 0) ||
+                          (dev.dmOrientation == 2 && cfg.sRotate90 == 1);
+    const int32_t phys = unturned ? pdev.srcGdiInfo.szlPhysSize.cx : pdev.srcGdiInfo.szlPhysSize.cy;
+    const int32_t res = unturned ? dev.dmPrintQuality : dev.dmYResolution;
+    // A missing maximum width (0 or less) never caps the label.
+    if (cfg.sMaxOutputWidth > 0 && res != 0) {
+      const int32_t pageDots = (cfg.sOutputXDPI * phys / res + 7) / 8 * 8;
+      const int32_t maxDots = MmToDots(cfg.sMaxOutputWidth, cfg.sOutputXDPI);
+      if (pageDots > maxDots) bits = (maxDots + 7) / 8 * 8;
+    }
+    renderer.OutPutSizeCommand(geo.alignedLeft + bits, rows + 8);
+    out->top = 0;
+    out->bottom = rows - 1;
+  } else {
+    renderer.OutPutSizeCommand(geo.alignedLeft + bits, std::max<int32_t>(out->top, 0) + rows);
+  }
+}
+
+// Cut method 3 with an interval I > 0: a cut after every I labels of the job.
+void PlanInterval(int32_t interval, int32_t copies, uint32_t page, bool last, uint32_t* printed,
+                  std::vector<PrintStep>* steps) {
+  const uint32_t I = static_cast<uint32_t>(interval);
+  uint32_t& L = *printed;
+  auto cut = [&](int64_t n) { steps->push_back({PrintStep::kCutter, n}); };
+  auto block = [&](int64_t n) { steps->push_back({PrintStep::kBlock, n}); };
+  if (copies <= 1) {
+    if ((static_cast<uint32_t>(copies) + L) % I == 0 || last) {
+      // With I = 1 the cut-every-label setting of page 1 still holds.
+      if (!(interval == 1 && page != 1)) cut(1);
+    } else if ((page - 1) % I == 0) {
+      cut(0);
+    }
+    block(1);
+    L += 1;
+    return;
+  }
+  const int32_t total = static_cast<int32_t>(L % I) + copies;
+  for (int32_t rep = total / interval; rep > 0; --rep) {
+    const int32_t before = interval - 1 - static_cast<int32_t>(L % I);
+    cut(0);
+    block(before);
+    L += static_cast<uint32_t>(before);
+    cut(1);
+    block(1);
+    L += 1;
+  }
+  int32_t rest = total % interval;
+  if (rest != 0) {
+    if (last) rest -= 1;
+    cut(0);
+    block(rest);
+    L += static_cast<uint32_t>(rest);
+    if (last) {
+      cut(1);
+      block(1);
+      L += 1;
+    }
+  }
+}
+
+}  // namespace
+
+BitmapGeometry OutputGeometry(const tagRECT& imageRect, bool mirror, uint32_t labelWidth) {
+  tagRECT r;
+  r.left = std::max<int32_t>(imageRect.left, 0);
+  r.top = std::max<int32_t>(imageRect.top, 0);
+  r.right = imageRect.right;
+  r.bottom = imageRect.bottom;
+  // A turned crop can start above or left of the label; keep its full size at the edge.
+  if (imageRect.top < 0) r.bottom = ClampToInt32(int64_t{imageRect.bottom} - imageRect.top);
+  if (imageRect.left < 0) r.right = ClampToInt32(int64_t{imageRect.right} - imageRect.left);
+  if (mirror) {
+    const int64_t left = int64_t{labelWidth} - r.right;
+    const int64_t right = int64_t{labelWidth} - r.left;
+    r.left = static_cast<int32_t>(static_cast<uint32_t>(left));
+    r.right = static_cast<int32_t>(static_cast<uint32_t>(right));
+  }
+  BitmapGeometry geo;
+  geo.rect = r;
+  const int64_t aligned = r.left / 8 * 8;
+  geo.bitsPerRow = ClampToInt32(r.right - aligned + 1);
+  geo.bytesPerRow = ClampToInt32((r.right - aligned + 8) / 8);
+  geo.rows = ClampToInt32(int64_t{r.bottom} - r.top + 1);
+  geo.alignedLeft = r.left > 0 ? r.left / 8 * 8 : 0;
+  return geo;
+}
+
+MallocBytes PackBitmap(const PageImage& image, const BitmapGeometry& geo, bool mirror) {
+  const int32_t R = geo.bytesPerRow;
+  const int32_t N = geo.rows;
+  if (R <= 0 || N <= 0) return nullptr;
+  MallocBytes bits = AllocFilled(static_cast<size_t>(R) * static_cast<size_t>(N), 255);
+  if (!bits || !image.pixels) return bits;
+  const int32_t rows = std::min(image.height, N);
+  const int32_t rowDots = R * 8;
+  const int32_t offset = ((geo.rect.left % 8) + 8) % 8;
+  const int32_t span = geo.rect.right - geo.rect.left;
+  // Each row stays within its own R bytes, so no row ever spills into the next one.
+  const int32_t count = std::max<int32_t>(0, std::min(image.width, rowDots - offset));
+  for (int32_t y = 0; y < rows; ++y) {
+    const uint8_t* src = image.pixels + static_cast<size_t>(y) * static_cast<size_t>(image.stride);
+    uint8_t* dst = bits.get() + static_cast<size_t>(y) * static_cast<size_t>(R);
+    if (mirror) {
+      PackRowMirrored(src, image.width, span, rowDots, dst);
+    } else {
+      PackRow(src, count, offset, dst);
+    }
+  }
+  return bits;
+}
+
+std::vector<PrintStep> PlanPrintSteps(const tagOEMCFG& cfg, uint32_t page, int16_t copies,
+                                      bool last, uint32_t* printed) {
+  std::vector<PrintStep> steps;
+  const int32_t K = copies;
+  auto cut = [&](int64_t n) { steps.push_back({PrintStep::kCutter, n}); };
+  auto block = [&](int64_t n) { steps.push_back({PrintStep::kBlock, n}); };
+  if (cfg.dwOperationAfterPrn != 4) {
+    block(K);
+    return steps;
+  }
+  switch (cfg.dwOperationModeAfterPrn) {
+    case 1:  // cut after every label: set once, on the first page
+      if (page == 1) cut(1);
+      block(K);
+      *printed += static_cast<uint32_t>(K);
+      break;
+    case 2:  // one cut at the end of the job
+      if (!last && page == 1) cut(0);
+      if (last) cut(K <= 1 ? 1 : K);
+      block(K);
+      *printed += static_cast<uint32_t>(K);
+      break;
+    case 3:  // a cut after every I labels of the job
+      if (cfg.sIntervalValue <= 0) {
+        cut(last ? 1 : 0);
+        block(K);
+        *printed += static_cast<uint32_t>(K);
+      } else {
+        PlanInterval(cfg.sIntervalValue, K, page, last, printed, &steps);
+      }
+      break;
+    default:  // unknown cut method: the page gets no bitmap and no PRINT
+      break;
+  }
+  return steps;
+}
+
+bool WritePageOutput(CTSPLRenderClass& renderer, const tagOEMCFG& cfg, const _DEVMODE& dev,
+                     _OEMPDEV& pdev, const PageImage& image, const tagRECT& imageRect,
+                     int rotationType, bool last) {
+  const bool mirror = cfg.sMirror != 0;
+  const BitmapGeometry geo = OutputGeometry(imageRect, mirror, pdev.dwLabelWidth);
+  MallocBytes bits = PackBitmap(image, geo, mirror);
+  if (!bits) {
+    VLOG_DEBUG("page %u: no bitmap of %d x %d bytes", pdev.dwCurPageNum, geo.bytesPerRow, geo.rows);
+    fprintf(stderr, "ERROR: Not enough memory for the bitmap of page %u\n", pdev.dwCurPageNum);
+    return true;
+  }
+  const size_t bitmapBytes = static_cast<size_t>(geo.bytesPerRow) * geo.rows;
+  DumpPageBitmap(renderer, pdev.dwCurPageNum, bits.get(), geo.bytesPerRow, geo.rows);
+
+  tagRECT out = geo.rect;
+  ShiftForRotation(cfg, dev, pdev, rotationType, &out);
+  renderer.OutPutCLSCommand();
+  WriteLabelSize(renderer, cfg, dev, pdev, geo, &out);
+
+  uint32_t printed = pdev.dwPagePrinted;
+  const std::vector<PrintStep> steps =
+      PlanPrintSteps(cfg, pdev.dwCurPageNum, pdev.sCurCopies, last, &printed);
+  pdev.dwPagePrinted = printed;
+  for (const PrintStep& step : steps) {
+    if (step.kind == PrintStep::kCutter) {
+      renderer.OutputCutterCmd(step.value);
+      continue;
+    }
+    renderer.OutPutBITMAPCommand(out);
+    fwrite(bits.get(), 1, bitmapBytes, stdout);
+    renderer.OutputCRCMD();
+    renderer.OutPutCopiesCommand(step.value);
+  }
+  return true;
+}
+
+}  // namespace qevrender
