@@ -1,0 +1,106 @@
+// tspl2png: shows what a TSPL label printer would print.  Reads a TSPL stream (a file
+// or standard input), writes one PNG per printed label and reports the settings.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/tspl2png/png_writer.h"
+#include "tools/tspl2png/tspl_parser.h"
+
+namespace {
+
+constexpr size_t kMaxInput = size_t{1} << 30;
+
+void Usage() {
+  fprintf(stderr,
+          "usage: tspl2png [-r dpi] [-o prefix] [--once] [--clip] [file|-]\n"
+          "  -r dpi     printer resolution for sizes in mm or inches (default 203)\n"
+          "  -o prefix  output names prefix-001.png, prefix-002.png, ... (default label)\n"
+          "  --once     one PNG per PRINT command instead of one per printed label\n"
+          "  --clip     drop dots beyond the label edge instead of failing\n");
+}
+
+bool ReadAll(FILE* in, std::vector<uint8_t>* data) {
+  uint8_t buf[65536];
+  size_t n = 0;
+  while ((n = fread(buf, 1, sizeof buf, in)) > 0) {
+    if (data->size() + n > kMaxInput) return false;
+    data->insert(data->end(), buf, buf + n);
+  }
+  return !ferror(in);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  tspl::Parser::Options options;
+  std::string prefix = "label", input = "-";
+  bool once = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "-r" && i + 1 < argc) {
+      options.dpi = atoi(argv[++i]);
+    } else if (arg == "-o" && i + 1 < argc) {
+      prefix = argv[++i];
+    } else if (arg == "--once") {
+      once = true;
+    } else if (arg == "--clip") {
+      options.clip = true;
+    } else if (arg == "-h" || arg == "--help") {
+      Usage();
+      return 0;
+    } else if (i == argc - 1 && (arg == "-" || arg[0] != '-')) {
+      input = arg;
+    } else {
+      Usage();
+      return 2;
+    }
+  }
+  if (options.dpi < 50 || options.dpi > 2400) {
+    fprintf(stderr, "tspl2png: resolution %d dpi is out of range\n", options.dpi);
+    return 2;
+  }
+  FILE* in = input == "-" ? stdin : fopen(input.c_str(), "rb");
+  if (!in) {
+    fprintf(stderr, "tspl2png: cannot open %s: %s\n", input.c_str(), strerror(errno));
+    return 2;
+  }
+  std::vector<uint8_t> data;
+  const bool read_ok = ReadAll(in, &data);
+  if (in != stdin) fclose(in);
+  if (!read_ok) {
+    fprintf(stderr, "tspl2png: cannot read %s\n", input.c_str());
+    return 2;
+  }
+
+  int written = 0;
+  std::string write_error;
+  auto on_print = [&](const tspl::Label& label, int sets, int copies) {
+    const int count = once ? 1 : sets * copies;
+    for (int i = 0; i < count; ++i) {
+      char name[32];
+      snprintf(name, sizeof name, "-%03d.png", ++written);
+      if (!tspl::WritePng(prefix + name, label, options.dpi, &write_error)) return false;
+      printf("%s%s: %d x %d dots (%.1f x %.1f mm), PRINT %d,%d\n", prefix.c_str(), name,
+             label.width, label.height, label.width * 25.4 / options.dpi,
+             label.height * 25.4 / options.dpi, sets, copies);
+    }
+    return true;
+  };
+  tspl::Parser parser(options);
+  if (!parser.Parse(data.data(), data.size(), on_print)) {
+    fprintf(stderr, "tspl2png: %s%s%s\n", parser.error().c_str(), write_error.empty() ? "" : ": ",
+            write_error.c_str());
+    return 1;
+  }
+  printf("settings: %s\n", parser.settings().Describe().c_str());
+  printf("%d label(s) printed, %d PNG file(s) written\n", parser.labels_printed(), written);
+  if (parser.clipped_dots() > 0) {
+    fprintf(stderr, "tspl2png: warning: %d printed dots fell beyond the label edge\n",
+            parser.clipped_dots());
+  }
+  return 0;
+}
