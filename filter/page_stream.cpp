@@ -1,0 +1,69 @@
+// Opening and closing the job's inputs: the raster stream (a file or standard input), the
+// PPD with the job's options marked, and the report of a job without pages.
+#include <fcntl.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "filter/rastoqevtspl.h"
+#include "logging/vanta.h"
+
+int OpenPageStream(int argc, int* fd, char* argv[], cups_raster_t** raster) {
+  if (!argv) {
+    VLOG_DEBUG("open file failed");
+    return 1;
+  }
+  if (argc != 6 && argc != 7) {
+    fputs("rastertoqevcp job-id user title copies options [file]", stderr);
+    return 1;
+  }
+  if (argc == 7) {
+    const int file = open(argv[6], O_RDONLY);
+    if (file < 0) {
+      fputs("ERROR: Unable to open raster file", stderr);
+      sleep(1);
+      return 1;
+    }
+    *fd = file;
+  } else {
+    *fd = 0;
+  }
+  // A null stream (no valid synchronisation word) simply yields no page.
+  *raster = cupsRasterOpen(*fd, CUPS_RASTER_READ);
+  return 0;
+}
+
+int OpenPpdFile(ppd_file_t** ppd) {
+  const char* path = getenv("PPD");
+  *ppd = ppdOpenFile(path);
+  if (*ppd) return 0;
+  fputs("The PPD file could not be opened.", stderr);
+  int line = 0;
+  const ppd_status_t status = ppdLastError(&line);
+  fprintf(stderr, "%s on line %d.", ppdErrorString(status), line);
+  return 1;
+}
+
+void InitializeSetting(const char* options, ppd_file_t* ppd) {
+  ppdMarkDefaults(ppd);
+  cups_option_t* parsed = nullptr;
+  const int count = cupsParseOptions(options, 0, &parsed);
+  if (count <= 0) return;
+  cupsMarkOptions(ppd, count, parsed);
+  // cupsMarkOptions() hands a job option named "Mirror" to the PPD option "MirrorPrint", so
+  // the printer's own "Mirror" option would silently keep its default: mark it directly.
+  for (int i = 0; i < count; ++i) {
+    if (strcasecmp(parsed[i].name, "Mirror") == 0) ppdMarkOption(ppd, "Mirror", parsed[i].value);
+  }
+  cupsFreeOptions(count, parsed);
+}
+
+void CloseStreamFile(ppd_file_t* ppd, cups_raster_t* raster, int fd, int pages) {
+  if (ppd) ppdClose(ppd);
+  if (raster) cupsRasterClose(raster);
+  if (fd != 0 && fd >= 0) close(fd);
+  // Also when the input held no raster stream at all (an empty file or pipe).
+  if (pages == 0) fputs("No pages were found.", stderr);
+}
