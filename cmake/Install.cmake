@@ -62,7 +62,7 @@ endforeach()
 file(APPEND ${CMAKE_BINARY_DIR}/qev_uninstall.cmake
      "file(GLOB _left \"\$ENV{DESTDIR}${QEV_PPD_INSTALL_DIR}/*\")\n"
      "if(NOT _left AND IS_DIRECTORY \"\$ENV{DESTDIR}${QEV_PPD_INSTALL_DIR}\")\n"
-     "  file(REMOVE \"\$ENV{DESTDIR}${QEV_PPD_INSTALL_DIR}\")\n"
+     "  file(REMOVE_RECURSE \"\$ENV{DESTDIR}${QEV_PPD_INSTALL_DIR}\")\n"
      "endif()\n")
 add_custom_target(uninstall COMMAND ${CMAKE_COMMAND} -P ${CMAKE_BINARY_DIR}/qev_uninstall.cmake
                   COMMENT "Removing the installed files")
@@ -71,9 +71,9 @@ add_custom_target(uninstall COMMAND ${CMAKE_COMMAND} -P ${CMAKE_BINARY_DIR}/qev_
 set(CPACK_PACKAGE_NAME "rastertoqevcp")
 set(CPACK_PACKAGE_VENDOR "rastertoqevcp developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "CUPS driver for TSPL thermal label printers")
-set(CPACK_PACKAGE_DESCRIPTION
-    "A CUPS raster filter (rastertoqevcp) and PPD files for 203 and 300 dpi TSPL label "
-    "printers with 2-inch and 4-inch heads, and tspl2png, a preview of TSPL streams.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+       "A CUPS raster filter (rastertoqevcp) and PPD files for 203 and 300 dpi TSPL label "
+       "printers with 2-inch and 4-inch heads, and tspl2png, a preview of TSPL streams.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "rastertoqevcp developers <rastertoqevcp@localhost>")
