@@ -55,7 +55,7 @@ class CBmpProcessing {
   // ---- area shrink, interpolation, sampling, resampling ----
   // (BEGIN scaling members)
   // What a sampler reads for a coordinate outside the source image.
-  enum OverflowMethod {
+  enum OverflowMethod : int {
     OverflowColor = 1,
     OverflowWhite = 2,
     OverflowBlank = 3,
@@ -64,7 +64,7 @@ class CBmpProcessing {
     OverflowMirror = 6,
   };
   // Point-sampling methods; 0 and values above 18 sample bilinearly.
-  enum InterpolationMethod {
+  enum InterpolationMethod : int {
     InterpNearest = 1,
     InterpBilinear = 2,
     InterpBSpline = 3,

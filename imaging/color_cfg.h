@@ -5,8 +5,8 @@
 #include <cstdint>
 
 struct tagColorCFG {
-  int16_t sBrightness;  // with sContrast: non-zero sends every output pixel through Light
-  int16_t sContrast;    // the light table must already hold it (SetLightTable)
-  int16_t sLevels;      // gamma x 100; 0 or 300 leaves tone table 0 unapplied
+  int16_t sBrightness;   // with sContrast: non-zero sends every output pixel through Light
+  int16_t sContrast;     // the light table must already hold it (SetLightTable)
+  int16_t sLevels;       // gamma x 100; 0 or 300 leaves tone table 0 unapplied
   int16_t sReserved[5];  // not read; callers leave it zero
 };
