@@ -182,6 +182,7 @@ bool FilterProcess::Signal(int sig) { return pid_ > 0 && !finished_ && kill(pid_
 
 RunResult FilterProcess::Finish(int timeoutMs) {
   RunResult result;
+  result.pid = pid_;
   CloseStdin();
   if (pid_ <= 0 || finished_) return result;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -38,6 +38,7 @@ std::vector<std::string> JobArgs(const std::string& options = "", const std::str
                                  const std::string& copies = "1");
 
 struct RunResult {
+  int pid = -1;         // the filter's process id (= thread id of its trace records)
   int exitStatus = -1;  // the status passed to exit(), or -1 when killed by a signal
   int termSignal = 0;   // the signal that ended it, or 0
   bool timedOut = false;

@@ -1,0 +1,79 @@
+// Test support: parsing of trace records appended to the filter's log file.
+#include "tests/support/trace_log.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <fstream>
+#include <regex>
+
+namespace qevtest {
+namespace {
+
+// " name:123" at the end of a record: the source position that every record of logger 0
+// carries.
+bool SplitSource(std::string* message, std::string* source) {
+  const size_t space = message->rfind(' ');
+  if (space == std::string::npos) return false;
+  const std::string tail = message->substr(space + 1);
+  const size_t colon = tail.rfind(':');
+  if (colon == std::string::npos || colon + 1 == tail.size()) return false;
+  for (size_t i = colon + 1; i < tail.size(); ++i)
+    if (!isdigit(static_cast<unsigned char>(tail[i]))) return false;
+  *source = tail;
+  message->resize(space);
+  return true;
+}
+
+}  // namespace
+
+std::vector<TraceRecord> ParseTrace(const std::string& text) {
+  static const std::regex head(
+      R"(^\d{8} \d{2}:\d{2}:\d{2}\.\d{3} \[(\d{4,})\] (LOG_[A-Z]+) ([\s\S]*)$)");
+  std::vector<TraceRecord> records;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) break;  // a record still being written
+    const std::string line = text.substr(pos, end - pos);
+    pos = end + 2;
+    std::smatch m;
+    if (!std::regex_match(line, m, head)) continue;
+    TraceRecord r;
+    r.tid = std::stoi(m[1]);
+    r.level = m[2];
+    r.message = m[3];
+    SplitSource(&r.message, &r.source);
+    records.push_back(std::move(r));
+  }
+  return records;
+}
+
+TraceLog::TraceLog(std::string path) : path_(std::move(path)) {
+  struct stat st;
+  if (stat(path_.c_str(), &st) == 0) start_ = size_t(st.st_size);
+}
+
+std::vector<TraceRecord> TraceLog::Records(int tid) const {
+  std::ifstream f(path_, std::ios::binary);
+  f.seekg(std::streamoff(start_));
+  std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  std::vector<TraceRecord> mine;
+  for (TraceRecord& r : ParseTrace(text))
+    if (r.tid == tid) mine.push_back(std::move(r));
+  return mine;
+}
+
+std::vector<std::string> TraceLog::Messages(int tid) const {
+  std::vector<std::string> messages;
+  for (TraceRecord& r : Records(tid)) messages.push_back(std::move(r.message));
+  return messages;
+}
+
+int FindMessage(const std::vector<std::string>& messages, const std::string& text, int from) {
+  for (size_t i = size_t(from < 0 ? 0 : from); i < messages.size(); ++i)
+    if (messages[i] == text) return int(i);
+  return -1;
+}
+
+}  // namespace qevtest
