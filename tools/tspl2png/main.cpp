@@ -84,9 +84,11 @@ int main(int argc, char** argv) {
       char name[32];
       snprintf(name, sizeof name, "-%03d.png", ++written);
       if (!tspl::WritePng(prefix + name, label, options.dpi, &write_error)) return false;
-      printf("%s%s: %d x %d dots (%.1f x %.1f mm), PRINT %d,%d\n", prefix.c_str(), name,
-             label.width, label.height, label.width * 25.4 / options.dpi,
-             label.height * 25.4 / options.dpi, sets, copies);
+      const tspl::PrintedBox box = tspl::FindPrintedBox(label);
+      printf("%s%s: %d x %d dots (%.1f x %.1f mm), PRINT %d,%d, %ld dots printed in %d,%d-%d,%d\n",
+             prefix.c_str(), name, label.width, label.height, label.width * 25.4 / options.dpi,
+             label.height * 25.4 / options.dpi, sets, copies, box.count, box.left, box.top,
+             box.right, box.bottom);
     }
     return true;
   };

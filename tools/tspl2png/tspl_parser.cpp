@@ -81,6 +81,23 @@ std::string FormatMm(double mm) {
 
 }  // namespace
 
+PrintedBox FindPrintedBox(const Label& label) {
+  PrintedBox box;
+  for (int y = 0; y < label.height; ++y) {
+    for (int x = 0; x < label.width; ++x) {
+      if (!label.Printed(x, y)) continue;
+      if (box.count++ == 0) {
+        box.left = box.right = x;
+        box.top = box.bottom = y;
+      }
+      box.left = std::min(box.left, x);
+      box.right = std::max(box.right, x);
+      box.bottom = y;
+    }
+  }
+  return box;
+}
+
 std::string Settings::Describe() const {
   std::string out;
   auto add = [&out](const std::string& item) { out += (out.empty() ? "" : "; ") + item; };

@@ -19,6 +19,14 @@ struct Label {
   bool Printed(int x, int y) const { return dots[static_cast<size_t>(y) * width + x] != 0; }
 };
 
+// Where the printed dots of a label lie: the smallest box holding them all (inclusive
+// edges, in dots) and their number; count 0 means a blank label.
+struct PrintedBox {
+  int left = 0, top = 0, right = -1, bottom = -1;
+  long count = 0;
+};
+PrintedBox FindPrintedBox(const Label& label);
+
 // Printer settings met so far; values keep the units they were given in, converted to
 // millimetres where TSPL allows inches.  -1 marks a setting the stream never made.
 struct Settings {

@@ -1,0 +1,182 @@
+#!/bin/bash
+# End-to-end check of the driver through the real CUPS tools, as root:
+#   cupsfilter  a PDF made with ghostscript goes through the distribution's PDF-to-raster
+#               filters and rastertoqevcp with two of our PPDs; tspl2png must show the
+#               drawn box at the right size and place on the label;
+#   cupsd       a private scheduler on a Unix socket, with its own configuration, spool,
+#               logs and model directory, a queue made from our PPD by lpinfo/lpadmin -m
+#               and a file: device; lp -n 2 with a darkness and a cut mode.
+# Usage: e2e_cups.sh cupsfilter|cupsd <rastertoqevcp> <tspl2png> <generated PPD dir>
+# Exit 77 (skipped) when not root or when the CUPS tools are missing.
+set -u
+mode=$1
+filter=$(realpath "$2") tspl2png=$(realpath "$3") ppddir=$(realpath "$4")
+export PATH="$PATH:/usr/sbin:/sbin"
+start_time=$(date +%s.%N)
+
+skip() { echo "SKIP: $*"; exit 77; }
+fail() { echo "FAIL: $*"; [ -n "${log:-}" ] && [ -f "$log" ] && tail -n 40 "$log"; exit 1; }
+
+[ "$(id -u)" = 0 ] || skip "needs root (a private cupsd and root-owned filter directories)"
+for tool in cupsd cupsfilter lpadmin lpinfo lp lpstat gs cups-config; do
+  command -v "$tool" >/dev/null || skip "$tool is not installed"
+done
+stock=$(cups-config --serverbin)
+[ -x "$stock/filter/gstoraster" ] || [ -x "$stock/filter/pdftoraster" ] ||
+  skip "no PDF-to-raster filter in $stock/filter (cups-filters)"
+
+work=$(mktemp -d /tmp/qev-e2e.XXXXXX) || fail "mktemp"
+chmod 755 "$work"
+cupsd_pid=
+cleanup() {
+  if [ -n "$cupsd_pid" ]; then
+    kill "$cupsd_pid" 2>/dev/null
+    wait "$cupsd_pid" 2>/dev/null
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A ServerBin of our own: links to the stock programs, a root-owned copy of our filter
+# (cupsd and cupsfilter skip a filter that group or others could replace).
+mkdir -p "$work/serverbin/filter"
+for entry in "$stock"/*; do
+  [ "$(basename "$entry")" = filter ] || ln -s "$entry" "$work/serverbin/"
+done
+for f in "$stock"/filter/*; do ln -s "$f" "$work/serverbin/filter/"; done
+rm -f "$work/serverbin/filter/rastertoqevcp"
+install -o root -g root -m 0755 "$filter" "$work/serverbin/filter/rastertoqevcp"
+chmod 755 "$work/serverbin" "$work/serverbin/filter"
+
+# A page of 50 x 30 mm with a black box from 10 to 30 mm across and 10 to 20 mm down.
+gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -dDEVICEWIDTHPOINTS=141.73 \
+  -dDEVICEHEIGHTPOINTS=85.04 -dFIXEDMEDIA -sOutputFile="$work/box.pdf" \
+  -c "0 setgray 28.35 28.35 56.69 28.35 rectfill showpage" || fail "ghostscript could not make the PDF"
+
+# Dots of a length in millimetres at a resolution, as the filter rounds them.
+dots() { echo $(( ($1 * 1000 * $2 + 12700) / 25400 )); }
+
+# check_label <tspl2png report> <dpi>: one 50 x 30 mm label whose printed dots fill the box.
+check_label() {
+  local report=$1 dpi=$2 line w h count l t r b
+  line=$(grep -m1 '\.png: ' "$report") || fail "tspl2png wrote no label: $(cat "$report")"
+  read -r w h count l t r b < <(echo "$line" |
+    sed -E 's/.*: ([0-9]+) x ([0-9]+) dots.* ([0-9]+) dots printed in ([0-9-]+),([0-9-]+)-([0-9-]+),([0-9-]+)$/\1 \2 \3 \4 \5 \6 \7/')
+  # Ghostscript rounds the page to whole dots and the filter may pad the width: 1 dot.
+  local ew=$(dots 50 "$dpi") eh=$(dots 30 "$dpi")
+  [ $(( w - ew )) -ge -1 ] && [ $(( w - ew )) -le 1 ] && [ $(( h - eh )) -ge -1 ] &&
+    [ $(( h - eh )) -le 1 ] || fail "label is $w x $h dots, expected 50 x 30 mm at $dpi dpi: $line"
+  local el=$(dots 10 "$dpi") et=$(dots 10 "$dpi") er=$(( $(dots 30 "$dpi") - 1 )) eb=$(( $(dots 20 "$dpi") - 1 ))
+  local tol=2 v e
+  for pair in "$l:$el" "$t:$et" "$r:$er" "$b:$eb"; do
+    v=${pair%%:*} e=${pair##*:}
+    [ $(( v > e ? v - e : e - v )) -le $tol ] ||
+      fail "printed box $l,$t-$r,$b, expected about $el,$et-$er,$eb at $dpi dpi: $line"
+  done
+  # The box is solid: its area, give or take the edge rows and columns.
+  local area=$(( (r - l + 1) * (b - t + 1) ))
+  [ "$count" -ge $(( area * 99 / 100 )) ] || fail "only $count of $area dots printed: $line"
+}
+
+# check_tspl <file>: the stream a TSPL printer expects.
+check_tspl() {
+  local out=$1
+  [ -s "$out" ] || fail "no output"
+  [ "$(head -c 5 "$out" | od -An -c | tr -d ' ')" = 'CLS\r\n' ] || fail "output does not start with CLS"
+  for cmd in "SIZE " "BITMAP " "PRINT 1,"; do
+    grep -aq "^$cmd" "$out" || fail "no $cmd command in the output"
+  done
+}
+
+case "$mode" in
+cupsfilter)
+  printf 'ServerBin %s\n' "$work/serverbin" >"$work/cups-files.conf"
+  for spec in "qevcp-tspl-2in-203dpi.ppd:203" "qevcp-tspl-4in-300dpi.ppd:300"; do
+    ppd=${spec%%:*} dpi=${spec##*:}
+    out="$work/${ppd%.ppd}.tspl" log="$work/${ppd%.ppd}.log"
+    cupsfilter -c "$work/cups-files.conf" -p "$ppddir/$ppd" -e -m printer/qev \
+      -o PageSize=50x30mm "$work/box.pdf" >"$out" 2>"$log" || fail "cupsfilter failed for $ppd"
+    check_tspl "$out"
+    (cd "$work" && "$tspl2png" -r "$dpi" -o "$work/${ppd%.ppd}" "$out") >"$work/report" 2>&1 ||
+      fail "tspl2png refused the output of $ppd: $(cat "$work/report")"
+    check_label "$work/report" "$dpi"
+    echo "$ppd: $(grep '\.png: ' "$work/report")"
+  done
+  ;;
+cupsd)
+  mkdir -p "$work"/{conf/ppd,spool/tmp,cache,state,log,out,run,data/model/qevcp}
+  for entry in /usr/share/cups/*; do
+    [ "$(basename "$entry")" = model ] || ln -s "$entry" "$work/data/"
+  done
+  cp "$ppddir"/*.ppd "$work/data/model/qevcp/"
+  chmod -R a+rX,go-w "$work"
+  chown lp "$work/out"
+  cat >"$work/cupsd.conf" <<CONF
+Listen $work/run/cups.sock
+LogLevel debug
+Browsing No
+WebInterface No
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+CONF
+  cat >"$work/cups-files.conf" <<CONF
+ServerRoot $work/conf
+ServerBin $work/serverbin
+DataDir $work/data
+RequestRoot $work/spool
+TempDir $work/spool/tmp
+CacheDir $work/cache
+StateDir $work/state
+AccessLog $work/log/access_log
+ErrorLog $work/log/error_log
+PageLog $work/log/page_log
+FileDevice Yes
+User lp
+Group lp
+CONF
+  log="$work/log/error_log"
+  cupsd -f -c "$work/cupsd.conf" -s "$work/cups-files.conf" &
+  cupsd_pid=$!
+  export CUPS_SERVER="$work/run/cups.sock"
+  for _ in $(seq 100); do
+    [ -S "$CUPS_SERVER" ] && lpstat -r >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  lpstat -r >/dev/null 2>&1 || fail "the private cupsd did not start"
+
+  model=$(lpinfo -m 2>/dev/null | awk '$1 ~ /qevcp-tspl-2in-203dpi\.ppd$/ {print $1; exit}')
+  [ -n "$model" ] || fail "lpinfo -m does not list our PPDs: $(lpinfo -m 2>&1 | head)"
+  lpadmin -p qev -E -v "file://$work/out/printer.out" -m "$model" || fail "lpadmin failed"
+  lp -d qev -n 2 -o Density=12 -o Mode=Cut -o CutMethod=EveryLabel -o PageSize=50x30mm \
+    "$work/box.pdf" >"$work/lp.txt" || fail "lp failed"
+  for _ in $(seq 600); do
+    grep -q "Job completed" "$log" && break
+    grep -q "Job stopped\|job-stopped\|Job aborted" "$log" && break
+    sleep 0.1
+  done
+  grep -q "\[Job 1\] Job completed" "$log" || fail "the job did not complete"
+  out="$work/job1.tspl"
+  cp "$work/out/printer.out" "$out"
+  check_tspl "$out"
+  for line in "DENSITY 12" "SET TEAR OFF" "SET PEEL OFF" "SET CUTTER 1" "PRINT 1,2"; do
+    grep -aq "^$line"$'\r'"\$" "$out" || fail "the job's TSPL lacks \"$line\""
+  done
+  (cd "$work" && "$tspl2png" -r 203 -o "$work/job1" "$out") >"$work/report" 2>&1 ||
+    fail "tspl2png refused the job's output: $(cat "$work/report")"
+  grep -q "^2 label(s) printed" "$work/report" || fail "expected 2 labels: $(cat "$work/report")"
+  check_label "$work/report" 203
+  echo "job 1: $(grep '\.png: ' "$work/report" | head -1)"
+  ;;
+*)
+  echo "usage: $0 cupsfilter|cupsd filter tspl2png ppddir"
+  exit 2
+  ;;
+esac
+echo "e2e $mode passed in $(awk "BEGIN { printf \"%.1f\", $(date +%s.%N) - $start_time }") s"
