@@ -80,10 +80,10 @@ TEST_P(SizeUnits, ConvertsToDots) {
 INSTANTIATE_TEST_SUITE_P(
     Tspl, SizeUnits,
     ::testing::Values(SizeCase{"SIZE 400 dot,240 dot", 203, 400, 240},
-                      SizeCase{"SIZE 50 mm,30 mm", 203, 400, 240},   // 399.6, 239.8
-                      SizeCase{"SIZE 50 mm,30 mm", 300, 591, 354},   // 590.6, 354.3
+                      SizeCase{"SIZE 50 mm,30 mm", 203, 400, 240},  // 399.6, 239.8
+                      SizeCase{"SIZE 50 mm,30 mm", 300, 591, 354},  // 590.6, 354.3
                       SizeCase{"SIZE 4,6", 203, 812, 1218},
-                      SizeCase{"size 2.5 MM, 1 mm", 203, 20, 8},     // 19.98, 7.99
+                      SizeCase{"size 2.5 MM, 1 mm", 203, 20, 8},  // 19.98, 7.99
                       SizeCase{"SIZE 2,1", 300, 600, 300}));
 
 TEST(TsplParser, BitmapDataFormatAndPlacement) {
@@ -93,8 +93,7 @@ TEST(TsplParser, BitmapDataFormatAndPlacement) {
   ASSERT_TRUE(run.ok) << run.error;
   ASSERT_EQ(run.prints.size(), 1u);
   EXPECT_EQ(Art(run.prints[0].label),
-            (std::vector<std::string>{"................", "........#.......",
-                                      "...............#"}));
+            (std::vector<std::string>{"................", "........#.......", "...............#"}));
 
   // The filter's own example: x = 8 and a sub-byte offset of 5 put the first image dot in
   // bit 2 of byte 0, which is label column 13.
@@ -123,7 +122,7 @@ TEST(TsplParser, ModesReferenceClsAndRepeatedPrint) {
 TEST(TsplParser, PrintCountsAndMirror) {
   const std::string left(1, static_cast<char>(0x7F));
   ParseResult run = Parse("SIZE 8 dot,1 dot\r\nDIRECTION 1,1\r\n" + Bitmap(0, 0, 1, 1, left) +
-                  "PRINT 2,3\r\nPRINT 1,0\r\nPRINT 4\r\n");
+                          "PRINT 2,3\r\nPRINT 1,0\r\nPRINT 4\r\n");
   ASSERT_TRUE(run.ok) << run.error;
   ASSERT_EQ(run.prints.size(), 3u);
   EXPECT_EQ(run.prints[0].sets, 2);
@@ -154,7 +153,7 @@ TEST(TsplParser, BlankPaddingBeyondTheEdgeIsAccepted) {
   // 13 dots wide label, 16-dot bitmap row whose last three bits are blank (1): the filter
   // sends such rows whenever the image is not a multiple of 8 dots wide.
   ParseResult run = Parse("SIZE 13 dot,1 dot\r\n" + Bitmap(0, 0, 2, 1, std::string("\x00\x07", 2)) +
-                  "PRINT 1\r\n");
+                          "PRINT 1\r\n");
   ASSERT_TRUE(run.ok) << run.error;
   EXPECT_EQ(Art(run.prints[0].label)[0], "#############");
   // A printed dot there is refused, or dropped and counted with clipping on.

@@ -1,0 +1,274 @@
+// Tests of the generated PPD family: every printer option the filter reads is present with
+// exact numeric codes that the filter's own lookups read back, the defaults a user expects,
+// sizes with zero margins within the head, raster set-up intact under every single choice,
+// and a clean cupstestppd run.
+#include <cups/ppd.h>
+#include <cups/raster.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <regex>
+#include <set>
+#include <string>
+
+#include "settings/ppd_lookup.h"
+#include "tests/support/filter_runner.h"
+
+namespace {
+
+struct Model {
+  const char* file;
+  int dpi;
+  int head_mm;
+};
+
+const Model kModels[] = {{"qevcp-tspl-4in-203dpi.ppd", 203, 104},
+                         {"qevcp-tspl-4in-300dpi.ppd", 300, 104},
+                         {"qevcp-tspl-2in-203dpi.ppd", 203, 54},
+                         {"qevcp-tspl-2in-300dpi.ppd", 300, 54}};
+
+// How the filter reads an option: strtol (whole numbers) or strtod (millimetres, 1 decimal).
+enum class Lookup { kInt, kFloat };
+
+struct OptionSpec {
+  const char* keyword;
+  Lookup lookup;
+  int default_value;  // as the lookup returns it; -1: the head width in millimetres
+};
+
+// Every printer option the filter reads, with the default a user gets out of the box.
+const OptionSpec kOptions[] = {
+    {"Mirror", Lookup::kInt, 0},
+    {"NegativeFilm", Lookup::kInt, 0},
+    {"Density", Lookup::kInt, 1000},
+    {"HorizontalOffset", Lookup::kInt, 0},
+    {"VerticalOffset", Lookup::kInt, 0},
+    {"Halftone", Lookup::kInt, 1},
+    {"PrintMethod", Lookup::kInt, 0},
+    {"MediaType", Lookup::kInt, 1},
+    {"Mode", Lookup::kInt, 3},
+    {"CutMethod", Lookup::kInt, 1},
+    {"Interval", Lookup::kInt, 1},
+    {"MaxOutputWidth", Lookup::kInt, -1},
+    {"IsToDashed", Lookup::kInt, 0},
+    {"MinLength", Lookup::kInt, 10},
+    {"IntervalBlack", Lookup::kInt, 1},
+    {"IntervalWhite", Lookup::kInt, 1},
+    {"SavePaper", Lookup::kInt, 0},
+    {"PrintMode", Lookup::kInt, 0},
+    {"PrintSpeed", Lookup::kInt, 1000},
+    {"AutoRotate", Lookup::kInt, 0},
+    {"FixedHeight", Lookup::kInt, 0},
+    {"StartOffsetValue", Lookup::kInt, 0},
+    {"EndOffsetValue", Lookup::kInt, 0},
+    {"Brightness", Lookup::kInt, 100},
+    {"Contrast", Lookup::kInt, 100},
+    {"Feed", Lookup::kInt, 0},
+    {"Rotation", Lookup::kInt, 0},
+    {"Levels", Lookup::kInt, 100},
+    {"HorizontalOffsetValue", Lookup::kFloat, 0},
+    {"VerticalOffsetValue", Lookup::kFloat, 0},
+    {"GAPHeight", Lookup::kFloat, 3},
+    {"GAPOffset", Lookup::kFloat, 0},
+};
+
+struct PpdCloser {
+  void operator()(ppd_file_t* ppd) const { ppdClose(ppd); }
+};
+using PpdPtr = std::unique_ptr<ppd_file_t, PpdCloser>;
+
+std::string PpdPath(const Model& m) { return std::string(QEV_PPD_DIR) + "/" + m.file; }
+
+class PpdFamily : public ::testing::TestWithParam<Model> {
+ protected:
+  void SetUp() override {
+    ppd_.reset(ppdOpenFile(PpdPath(GetParam()).c_str()));
+    ASSERT_NE(ppd_, nullptr) << PpdPath(GetParam()) << ": " << ppdErrorString(ppdLastError(&line_))
+                             << " at line " << line_;
+    ppdMarkDefaults(ppd_.get());
+  }
+  PpdPtr ppd_;
+  int line_ = 0;
+};
+
+TEST_P(PpdFamily, PassesCupstestppd) {
+  // cupstestppd fails a PPD whose cupsFilter2 program is missing, so give it a root
+  // directory that holds the filter.
+  qevtest::TempDir root;
+  const std::string dir = root.path() + "/usr/lib/cups/filter";
+  ASSERT_EQ(
+      std::system(
+          ("mkdir -p " + dir + " && cp " + QEV_FILTER_EXE + " " + dir + "/rastertoqevcp").c_str()),
+      0);
+  const std::string cmd = "cupstestppd -R " + root.path() + " " + PpdPath(GetParam()) + " 2>&1";
+  FILE* pipe = popen(cmd.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char buf[4096];
+  while (size_t n = fread(buf, 1, sizeof buf, pipe)) out.append(buf, n);
+  const int status = pclose(pipe);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 127) GTEST_SKIP() << "cupstestppd missing";
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_NE(out.find(": PASS"), std::string::npos) << out;
+  EXPECT_EQ(out.find("FAIL"), std::string::npos) << out;
+}
+
+TEST_P(PpdFamily, EveryChoiceCodeIsAnExactNumber) {
+  const std::regex whole("-?[0-9]+"), tenths("-?[0-9]+(\\.[05])?");
+  ppd_option_t* color = ppdFindOption(ppd_.get(), "ColorModel");
+  ASSERT_NE(color, nullptr);
+  std::set<std::string> known = {"PageSize", "PageRegion", "ColorModel", "Resolution"};
+  for (const OptionSpec& spec : kOptions) {
+    SCOPED_TRACE(spec.keyword);
+    known.insert(spec.keyword);
+    ppd_option_t* option = ppdFindOption(ppd_.get(), spec.keyword);
+    ASSERT_NE(option, nullptr);
+    EXPECT_EQ(option->ui, PPD_UI_PICKONE);
+    EXPECT_EQ(option->section, PPD_ORDER_ANY);
+    EXPECT_GT(option->order, color->order) << "must follow the ColorModel code";
+    ASSERT_GT(option->num_choices, 1);
+    for (int i = 0; i < option->num_choices; ++i) {
+      const ppd_choice_t& choice = option->choices[i];
+      const std::string code = choice.code ? choice.code : "";
+      SCOPED_TRACE(choice.choice);
+      EXPECT_STRNE(choice.text, "");
+      EXPECT_TRUE(std::regex_match(code, spec.lookup == Lookup::kInt ? whole : tenths))
+          << "code \"" << code << "\"";
+      if (spec.lookup == Lookup::kFloat) {
+        // Millimetres become tenths in single precision, truncated: exact for .0 and .5.
+        const float mm = std::strtof(code.c_str(), nullptr);
+        EXPECT_EQ(static_cast<int>(mm * 10.0f),
+                  std::lround(std::strtod(code.c_str(), nullptr) * 10));
+      }
+    }
+  }
+  for (int g = 0; g < ppd_->num_groups; ++g) {
+    for (int o = 0; o < ppd_->groups[g].num_options; ++o) {
+      EXPECT_TRUE(known.count(ppd_->groups[g].options[o].keyword))
+          << "option the filter does not read: " << ppd_->groups[g].options[o].keyword;
+    }
+  }
+}
+
+TEST_P(PpdFamily, FilterLookupsReadTheDefaults) {
+  setenv("PPD", PpdPath(GetParam()).c_str(), 1);
+  const char* dpi = GetPpdKeywordValue("OutputDPI");
+  ASSERT_NE(dpi, nullptr);
+  EXPECT_EQ(std::string(dpi), std::to_string(GetParam().dpi));
+  for (const OptionSpec& spec : kOptions) {
+    SCOPED_TRACE(spec.keyword);
+    const int expected = spec.default_value == -1 ? GetParam().head_mm : spec.default_value;
+    if (spec.lookup == Lookup::kInt) {
+      EXPECT_EQ(GetOptionChoiceIndex(spec.keyword, ppd_.get()), expected);
+    } else {
+      EXPECT_EQ(GetOptionChoiceIndexf(spec.keyword, ppd_.get()), static_cast<float>(expected));
+    }
+  }
+  // A job's choice is read from the marked choice's code, whatever the choice is called.
+  ASSERT_EQ(ppdMarkOption(ppd_.get(), "Density", "12"), 0);
+  EXPECT_EQ(GetOptionChoiceIndex("Density", ppd_.get()), 12);
+  ppdMarkOption(ppd_.get(), "Mode", "Cut");
+  EXPECT_EQ(GetOptionChoiceIndex("Mode", ppd_.get()), 4);
+  ppdMarkOption(ppd_.get(), "GAPHeight", "2.5");
+  EXPECT_FLOAT_EQ(GetOptionChoiceIndexf("GAPHeight", ppd_.get()), 2.5f);
+}
+
+TEST_P(PpdFamily, ChoiceNamesAvoidGenericMeanings) {
+  // pdftopdf mirrors the page itself for mirror=on/true/yes.
+  ppd_option_t* mirror = ppdFindOption(ppd_.get(), "Mirror");
+  ASSERT_NE(mirror, nullptr);
+  for (int i = 0; i < mirror->num_choices; ++i) {
+    std::string name = mirror->choices[i].choice;
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(name != "on" && name != "true" && name != "yes") << name;
+  }
+  // imagetoraster reads Brightness=N as a percentage: the names equal the codes, so both
+  // adjustments go the same way and 100 is neutral for both.
+  ppd_option_t* brightness = ppdFindOption(ppd_.get(), "Brightness");
+  ASSERT_NE(brightness, nullptr);
+  for (int i = 0; i < brightness->num_choices; ++i) {
+    EXPECT_STREQ(brightness->choices[i].choice, brightness->choices[i].code);
+  }
+}
+
+TEST_P(PpdFamily, PrintPathAndSizes) {
+  ppd_attr_t* filter = ppdFindAttr(ppd_.get(), "cupsFilter2", nullptr);
+  ASSERT_NE(filter, nullptr);
+  EXPECT_STREQ(filter->value,
+               "application/vnd.cups-raster application/vnd.qevcp-tspl 0 rastertoqevcp");
+  EXPECT_EQ(ppd_->manual_copies, 0) << "copies must reach the filter in NumCopies";
+  EXPECT_TRUE(ppd_->variable_sizes);
+  const double head_pt = GetParam().head_mm * 72 / 25.4;
+  EXPECT_NEAR(ppd_->custom_max[0], head_pt, 0.01);
+  for (float margin : ppd_->custom_margins) EXPECT_EQ(margin, 0.0f);
+
+  std::set<std::string> names;
+  for (int i = 0; i < ppd_->num_sizes; ++i) {
+    const ppd_size_t& size = ppd_->sizes[i];
+    SCOPED_TRACE(size.name);
+    if (std::string(size.name) == "Custom") continue;
+    names.insert(size.name);
+    EXPECT_LE(size.width, head_pt + 0.01);
+    EXPECT_EQ(size.left, 0.0f);
+    EXPECT_EQ(size.bottom, 0.0f);
+    EXPECT_EQ(size.right, size.width);
+    EXPECT_EQ(size.top, size.length);
+    // Names say the size: "WxHmm" or "WxHin".
+    double w = 0, h = 0;
+    char unit[3] = {};
+    ASSERT_EQ(sscanf(size.name, "%lfx%lf%2s", &w, &h, unit), 3);
+    const double scale = std::string(unit) == "mm" ? 72 / 25.4 : 72;
+    EXPECT_NEAR(size.width, w * scale, 0.01);
+    EXPECT_NEAR(size.length, h * scale, 0.01);
+  }
+  std::set<std::string> wanted = {"50x30mm", "40x30mm", "40x20mm", "30x20mm", "2x1in"};
+  if (GetParam().head_mm == 104) {
+    wanted.insert({"100x150mm", "100x100mm", "100x70mm", "100x50mm", "80x50mm", "60x40mm",
+                   "57x32mm", "4x6in", "4x4in", "4x3in", "4x2in", "3x2in"});
+  }
+  EXPECT_EQ(names, wanted);
+}
+
+TEST_P(PpdFamily, EveryChoiceKeepsTheRasterFormat) {
+  // The raster filters run every marked code as PostScript while building the page header;
+  // a code that broke the interpreter would silently turn the page into 1-bit black.
+  const int dpi = GetParam().dpi;
+  for (int g = 0; g < ppd_->num_groups; ++g) {
+    for (int o = 0; o < ppd_->groups[g].num_options; ++o) {
+      ppd_option_t& option = ppd_->groups[g].options[o];
+      for (int c = 0; c < option.num_choices; ++c) {
+        SCOPED_TRACE(std::string(option.keyword) + "=" + option.choices[c].choice);
+        ppdMarkDefaults(ppd_.get());
+        std::string choice = option.choices[c].choice;
+        if (choice == "Custom") choice = "Custom.40x80mm";  // a custom size needs its size
+        ppdMarkOption(ppd_.get(), option.keyword, choice.c_str());
+        cups_page_header2_t header;
+        ASSERT_EQ(cupsRasterInterpretPPD(&header, ppd_.get(), 0, nullptr, nullptr), 0)
+            << cupsRasterErrorString();
+        EXPECT_EQ(header.cupsColorSpace, CUPS_CSPACE_RGB);
+        EXPECT_EQ(header.cupsColorOrder, CUPS_ORDER_CHUNKED);
+        EXPECT_EQ(header.cupsBitsPerColor, 8u);
+        EXPECT_EQ(header.cupsBitsPerPixel, 24u);
+        EXPECT_EQ(header.HWResolution[0], static_cast<unsigned>(dpi));
+        EXPECT_EQ(header.HWResolution[1], static_cast<unsigned>(dpi));
+        if (choice == "Custom.40x80mm") {
+          EXPECT_EQ(header.cupsWidth, static_cast<unsigned>(std::lround(40 * dpi / 25.4)));
+        }
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Driver, PpdFamily, ::testing::ValuesIn(kModels),
+                         [](const ::testing::TestParamInfo<Model>& info) {
+                           std::string name = info.param.file;
+                           name = name.substr(11, name.size() - 15);  // "4in-203dpi"
+                           name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+                           return "Head" + name;
+                         });
+
+}  // namespace
