@@ -1,0 +1,181 @@
+// Tests of the preview's output side: the PNG file (size, bit order, resolution), the
+// tspl2png command (files per printed label, refusal of malformed streams), and the filter's
+// own output for each PPD of the family read back as the label the printer would print.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/filter_runner.h"
+#include "tests/support/raster_writer.h"
+#include "tools/tspl2png/png_writer.h"
+#include "tools/tspl2png/tspl_parser.h"
+
+namespace {
+
+struct PngImage {
+  int width = 0, height = 0, bit_depth = 0, color_type = -1;
+  png_uint_32 res_x = 0, res_y = 0;
+  std::vector<std::string> art;  // '#' black, '.' white
+};
+
+// Reads a PNG back with libpng, expanding it to 8-bit gray.
+bool ReadPng(const std::string& path, PngImage* image) {
+  FILE* file = fopen(path.c_str(), "rb");
+  if (!file) return false;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    fclose(file);
+    return false;
+  }
+  png_init_io(png, file);
+  png_read_png(png, info, PNG_TRANSFORM_EXPAND, nullptr);
+  image->width = static_cast<int>(png_get_image_width(png, info));
+  image->height = static_cast<int>(png_get_image_height(png, info));
+  image->bit_depth = png_get_bit_depth(png, info);
+  image->color_type = png_get_color_type(png, info);
+  int unit = 0;
+  png_get_pHYs(png, info, &image->res_x, &image->res_y, &unit);
+  png_bytepp rows = png_get_rows(png, info);
+  for (int y = 0; y < image->height; ++y) {
+    std::string line;
+    for (int x = 0; x < image->width; ++x) line += rows[y][x] == 0 ? '#' : '.';
+    image->art.push_back(line);
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  fclose(file);
+  return true;
+}
+
+TEST(PngWriter, WritesTheLabelDotForDot) {
+  tspl::Label label;
+  label.width = 10;
+  label.height = 3;
+  label.dots.assign(30, 0);
+  label.dots[0] = label.dots[9] = label.dots[14] = label.dots[29] = 1;
+  qevtest::TempDir dir;
+  std::string error;
+  ASSERT_TRUE(tspl::WritePng(dir.file("a.png"), label, 203, &error)) << error;
+  PngImage image;
+  ASSERT_TRUE(ReadPng(dir.file("a.png"), &image));
+  EXPECT_EQ(image.width, 10);
+  EXPECT_EQ(image.height, 3);
+  EXPECT_EQ(image.color_type, PNG_COLOR_TYPE_GRAY);
+  EXPECT_EQ(image.art, (std::vector<std::string>{"#........#", "....#.....", ".........#"}));
+  EXPECT_EQ(image.res_x, 7992u);  // 203 dpi = 7992.1 dots per metre
+  EXPECT_EQ(image.res_y, 7992u);
+
+  EXPECT_FALSE(tspl::WritePng(dir.file("missing/a.png"), label, 203, &error));
+  EXPECT_NE(error.find("missing/a.png"), std::string::npos) << error;
+}
+
+qevtest::RunResult RunPreview(const std::vector<std::string>& args, const std::string& stream) {
+  qevtest::FilterRun run;
+  run.exe = QEV_TSPL2PNG_EXE;
+  run.args = args;
+  run.unsetPpd = true;
+  run.stdinData = stream;
+  return qevtest::RunFilter(run);
+}
+
+TEST(Tspl2png, OneFilePerPrintedLabel) {
+  qevtest::TempDir dir;
+  const std::string stream =
+      "CLS\r\nSIZE 16 dot,2 dot\r\nBITMAP 0,0,2,1,0,\x0F\xFF\r\nPRINT 1,2\r\nPRINT 1\r\n";
+  qevtest::RunResult r = RunPreview({"-o", dir.file("l")}, stream);
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_NE(r.out.find("l-003.png: 16 x 2 dots (2.0 x 0.3 mm), PRINT 1,1, 4 dots printed in "
+                       "0,0-3,0"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("3 label(s) printed, 3 PNG file(s) written"), std::string::npos) << r.out;
+  PngImage image;
+  ASSERT_TRUE(ReadPng(dir.file("l-002.png"), &image));
+  EXPECT_EQ(image.art[0], "####............");
+  EXPECT_FALSE(ReadPng(dir.file("l-004.png"), &image));
+
+  r = RunPreview({"--once", "-o", dir.file("once")}, stream);
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_NE(r.out.find("3 label(s) printed, 2 PNG file(s) written"), std::string::npos) << r.out;
+}
+
+TEST(Tspl2png, MalformedStreamFailsWithAMessage) {
+  qevtest::TempDir dir;
+  qevtest::RunResult r =
+      RunPreview({"-o", dir.file("l")}, "CLS\r\nSIZE 16 dot,2 dot\r\nBITMAP 0,0,2,2,0,\xFF\xFF");
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_NE(r.err.find("tspl2png: line 3 (byte 24): BITMAP data runs past the end"),
+            std::string::npos)
+      << r.err;
+  r = RunPreview({"-o", dir.file("l"), dir.file("absent.tspl")}, "");
+  EXPECT_EQ(r.exitStatus, 2);
+  EXPECT_NE(r.err.find("cannot open"), std::string::npos) << r.err;
+}
+
+struct FamilyCase {
+  const char* ppd;
+  int dpi;
+};
+
+class FilterPreview : public ::testing::TestWithParam<FamilyCase> {};
+
+// A 50 x 30 mm page at the PPD's resolution with a black box, through the filter with the
+// PPD's defaults: the preview shows the box dot for dot on a label of the page's size.
+TEST_P(FilterPreview, PrintsThePageAsDrawn) {
+  const int dpi = GetParam().dpi;
+  qevtest::RasterPage page;
+  page.width = static_cast<uint32_t>(50 * 1000 * dpi / 25400.0 + 0.5);
+  page.height = static_cast<uint32_t>(30 * 1000 * dpi / 25400.0 + 0.5);
+  page.xdpi = page.ydpi = static_cast<uint32_t>(dpi);
+  const uint32_t left = page.width / 5, right = page.width * 3 / 5;  // exclusive right
+  const uint32_t top = page.height / 3, bottom = page.height * 2 / 3;
+  page.fill = [&](uint32_t y, uint8_t* row, uint32_t bytes) {
+    std::fill(row, row + bytes, 0xFF);
+    if (y >= top && y < bottom) std::fill(row + 3 * left, row + 3 * right, 0);
+  };
+  qevtest::FilterRun run;
+  run.args = qevtest::JobArgs();
+  run.ppd = std::string(QEV_PPD_DIR) + "/" + GetParam().ppd;
+  run.stdinData = qevtest::RasterBytes({page});
+  qevtest::RunResult r = qevtest::RunFilter(run);
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  ASSERT_EQ(r.out.rfind("CLS\r\n", 0), 0u);
+
+  std::vector<tspl::Label> labels;
+  tspl::Parser parser({dpi, false});
+  ASSERT_TRUE(parser.Parse(reinterpret_cast<const uint8_t*>(r.out.data()), r.out.size(),
+                           [&](const tspl::Label& label, int sets, int copies) {
+                             EXPECT_EQ(sets, 1);
+                             EXPECT_EQ(copies, 1);
+                             labels.push_back(label);
+                             return true;
+                           }))
+      << parser.error();
+  // The defaults: gap labels of 3 mm, tear-off, printer's own darkness and speed.
+  EXPECT_EQ(parser.settings().Describe(),
+            "GAP 3 mm,0 mm; DIRECTION 1,0; OFFSET 0 mm; SET TEAR ON; SET PEEL OFF; "
+            "SET CUTTER OFF");
+  ASSERT_EQ(labels.size(), 1u);
+  EXPECT_EQ(labels[0].height, static_cast<int>(page.height));
+  EXPECT_GE(labels[0].width, static_cast<int>(page.width));
+  EXPECT_LT(labels[0].width, static_cast<int>(page.width) + 8);  // at most the byte padding
+  const tspl::PrintedBox box = tspl::FindPrintedBox(labels[0]);
+  EXPECT_EQ(box.left, static_cast<int>(left));
+  EXPECT_EQ(box.right, static_cast<int>(right) - 1);
+  EXPECT_EQ(box.top, static_cast<int>(top));
+  EXPECT_EQ(box.bottom, static_cast<int>(bottom) - 1);
+  EXPECT_EQ(box.count, static_cast<long>((right - left) * (bottom - top)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Driver, FilterPreview,
+                         ::testing::Values(FamilyCase{"qevcp-tspl-4in-203dpi.ppd", 203},
+                                           FamilyCase{"qevcp-tspl-4in-300dpi.ppd", 300},
+                                           FamilyCase{"qevcp-tspl-2in-203dpi.ppd", 203},
+                                           FamilyCase{"qevcp-tspl-2in-300dpi.ppd", 300}));
+
+}  // namespace
