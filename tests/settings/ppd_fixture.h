@@ -1,0 +1,61 @@
+// Test fixture for the print settings: writes a PPD into a private directory, names it in the
+// "PPD" environment variable (as CUPS does), opens it with libcups and marks its defaults and
+// an optional job option string, the way the job entry prepares the handle.
+#pragma once
+
+#include <cups/cups.h>
+#include <cups/ppd.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "tests/support/filter_runner.h"
+#include "tests/support/ppd_writer.h"
+
+namespace qevtest {
+
+class PpdFixture : public ::testing::Test {
+ protected:
+  ~PpdFixture() override {
+    if (ppd_ != nullptr) ppdClose(ppd_);
+    unsetenv("PPD");
+  }
+
+  // Writes `text` as the PPD file and points "PPD" at it.
+  void UsePpdText(const std::string& text) {
+    path_ = dir_.file("test.ppd");
+    ASSERT_TRUE(WriteFile(path_, text));
+    setenv("PPD", path_.c_str(), 1);
+  }
+
+  // Writes and opens the PPD of `spec`, marks its defaults, then the job's options.
+  ppd_file_t* Open(const PpdSpec& spec, const std::string& job_options = "") {
+    UsePpdText(PpdText(spec));
+    if (ppd_ != nullptr) ppdClose(ppd_);
+    ppd_ = ppdOpenFile(path_.c_str());
+    EXPECT_NE(ppd_, nullptr) << "libcups refused the test PPD";
+    if (ppd_ == nullptr) return nullptr;
+    ppdMarkDefaults(ppd_);
+    if (!job_options.empty()) {
+      cups_option_t* options = nullptr;
+      int count = cupsParseOptions(job_options.c_str(), 0, &options);
+      cupsMarkOptions(ppd_, count, options);
+      cupsFreeOptions(count, options);
+    }
+    return ppd_;
+  }
+
+  // A PPD with the given options and OutputDPI 203.
+  ppd_file_t* OpenWith(const std::vector<PpdOption>& options, const std::string& job = "") {
+    PpdSpec spec;
+    spec.options = options;
+    return Open(spec, job);
+  }
+
+  TempDir dir_;
+  std::string path_;
+  ppd_file_t* ppd_ = nullptr;
+};
+
+}  // namespace qevtest
