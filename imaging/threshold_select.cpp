@@ -84,12 +84,17 @@ int64_t SelectThreshold(const double hist[256], int64_t method, int64_t whiteRes
     m1 += k * hist[k];
     q1 += static_cast<double>(k * k) * hist[k];
     const double w2 = N - w1;
-    const double var1 = q1 / w1 - m1 * m1 / w1 / w1;
-    const double var2 = (S2 - q1) / w2 - (S1 - m1) * (S1 - m1) / w2 / w2;
-    otsu.Offer(k, -(w2 * var2 + w1 * var1));
-    if (var1 > 0 && var2 > 0)
-      kittler.Offer(k, w1 * std::log(w1 / std::sqrt(var1)) + w2 * std::log(w2 / std::sqrt(var2)));
-    entropy.Offer(k, -EntropyTerm(hist, gmin, k, w1) - EntropyTerm(hist, k + 1, gmax, w2));
+    // An empty level leaves w1, m1 and q1 as they were, so these three scores repeat the
+    // previous split's bit for bit and cannot win: skip their cost.
+    const bool repeat = hist[k] == 0 && k > gmin;
+    if (!repeat) {
+      const double var1 = q1 / w1 - m1 * m1 / w1 / w1;
+      const double var2 = (S2 - q1) / w2 - (S1 - m1) * (S1 - m1) / w2 / w2;
+      otsu.Offer(k, -(w2 * var2 + w1 * var1));
+      if (var1 > 0 && var2 > 0)
+        kittler.Offer(k, w1 * std::log(w1 / std::sqrt(var1)) + w2 * std::log(w2 / std::sqrt(var2)));
+      entropy.Offer(k, -EntropyTerm(hist, gmin, k, w1) - EntropyTerm(hist, k + 1, gmax, w2));
+    }
     // The potentials are sums of integers, exact in double whatever the order.
     double P1 = 0, P2 = 0;
     for (int l = gmin; l <= k; ++l) P1 += static_cast<double>((k - l) * (k - l)) * hist[l];
