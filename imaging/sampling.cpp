@@ -255,31 +255,54 @@ struct Sums {
 
 // Area wider and higher than a pixel: every covered pixel weighted by its covered part.
 // Corners, then the edge rows, then the edge columns, then the interior.
-void BoxAverage(Self& p, const CxRect2& area, int xi1, int yi1, int xi2, int yi2,
-                Self::OverflowMethod of, tagRGBQUAD* repl, Sums& s) {
+template <typename Read>
+void BoxAverageWith(Read read, const CxRect2& area, int xi1, int yi1, int xi2, int yi2, Sums& s) {
   const CxRect2 a = area.CrossSection(Cell(xi1, yi1));
   const CxRect2 b = area.CrossSection(Cell(xi2, yi2));
   const float wL = a.Width(), hT = a.Height(), wR = b.Width(), hB = b.Height();
-  s.Add(Fetch(p, xi1, yi1, of, repl), wL * hT);
-  s.Add(Fetch(p, xi2, yi1, of, repl), wR * hT);
-  s.Add(Fetch(p, xi1, yi2, of, repl), wL * hB);
-  s.Add(Fetch(p, xi2, yi2, of, repl), wR * hB);
+  s.Add(read(xi1, yi1), wL * hT);
+  s.Add(read(xi2, yi1), wR * hT);
+  s.Add(read(xi1, yi2), wL * hB);
+  s.Add(read(xi2, yi2), wR * hB);
   for (int x = xi1 + 1; x < xi2; ++x) {
-    s.Add(Fetch(p, x, yi1, of, repl), hT);
-    s.Add(Fetch(p, x, yi2, of, repl), hB);
+    s.Add(read(x, yi1), hT);
+    s.Add(read(x, yi2), hB);
   }
   for (int y = yi1 + 1; y < yi2; ++y) {
-    s.Add(Fetch(p, xi1, y, of, repl), wL);
-    s.Add(Fetch(p, xi2, y, of, repl), wR);
+    s.Add(read(xi1, y), wL);
+    s.Add(read(xi2, y), wR);
   }
-  const int w = p.srcHeader.biWidth;
-  const int h = p.srcHeader.biHeight;
-  const bool allInside =
-      p.srcBits != nullptr && xi1 + 1 >= 0 && xi2 - 1 < w && yi1 + 1 >= 0 && yi2 - 1 < h;
   for (int y = yi1 + 1; y < yi2; ++y) {
-    for (int x = xi1 + 1; x < xi2; ++x) {
-      s.Add(allInside ? ReadPixel(p, x, y) : Fetch(p, x, y, of, repl));
-    }
+    for (int x = xi1 + 1; x < xi2; ++x) s.Add(read(x, y));
+  }
+}
+
+// Reads a pixel known to be inside a source of the given depth, near-white rule included.
+template <int kBytes>
+struct DirectReader {
+  const uint8_t* bits;
+  uint32_t stride;
+  tagRGBQUAD operator()(int x, int y) const {
+    const uint8_t* px = bits + static_cast<size_t>(y) * stride + kBytes * static_cast<size_t>(x);
+    tagRGBQUAD c = kBytes == 3 ? tagRGBQUAD{px[0], px[1], px[2], 0} : tagRGBQUAD{*px, *px, *px, 0};
+    NearWhite(c);
+    return c;
+  }
+};
+
+// The whole range inside the image reads directly (the common case of a reduction);
+// otherwise every pixel goes through the overflow-aware fetch. Both read the same values.
+void BoxAverage(Self& p, const CxRect2& area, int xi1, int yi1, int xi2, int yi2,
+                Self::OverflowMethod of, tagRGBQUAD* repl, Sums& s) {
+  const bool inside = p.srcBits != nullptr && xi1 >= 0 && yi1 >= 0 && xi2 < p.srcHeader.biWidth &&
+                      yi2 < p.srcHeader.biHeight;
+  if (inside && p.srcHeader.biBitCount == 24) {
+    BoxAverageWith(DirectReader<3>{p.srcBits, p.srcStride}, area, xi1, yi1, xi2, yi2, s);
+  } else if (inside && p.srcHeader.biBitCount == 8) {
+    BoxAverageWith(DirectReader<1>{p.srcBits, p.srcStride}, area, xi1, yi1, xi2, yi2, s);
+  } else {
+    auto fetch = [&p, of, repl](int x, int y) { return Fetch(p, x, y, of, repl); };
+    BoxAverageWith(fetch, area, xi1, yi1, xi2, yi2, s);
   }
 }
 

@@ -68,27 +68,35 @@ void WriteRow(CBmpProcessing& p, ShrinkImage& img, uint32_t dstWidth, uint32_t d
   }
 }
 
-// Adds one source row into the accumulators; columns in [whiteFrom, whiteTo] count as white.
+// Adds one source row into the accumulators. Destination column k collects the run of
+// source columns [first[k], first[k + 1]); columns in [whiteFrom, whiteTo] count as white.
 template <int kBytes>
-void AccumulateRow(const uint8_t* srcRow, const uint32_t* column, uint32_t srcWidth,
+void AccumulateRow(const uint8_t* srcRow, const uint32_t* first, uint32_t dstWidth,
                    int64_t whiteFrom, int64_t whiteTo, Accumulator* acc) {
-  for (uint32_t x = 0; x < srcWidth; ++x) {
-    Accumulator& a = acc[column[x]];
-    if (static_cast<int64_t>(x) >= whiteFrom && static_cast<int64_t>(x) <= whiteTo) {
-      a.blue += 255;
-      a.green += 255;
-      a.red += 255;
-    } else if (kBytes == 3) {
-      const uint8_t* px = srcRow + 3 * static_cast<size_t>(x);
-      a.blue += px[0];
-      a.green += px[1];
-      a.red += px[2];
-    } else {
-      a.blue += srcRow[x];
-      a.green += srcRow[x];
-      a.red += srcRow[x];
+  const bool whitened = whiteFrom <= whiteTo;
+  for (uint32_t k = 0; k < dstWidth; ++k) {
+    const uint32_t x0 = first[k], x1 = first[k + 1];
+    uint32_t blue = 0, green = 0, red = 0;
+    for (uint32_t x = x0; x < x1; ++x) {
+      if (whitened && static_cast<int64_t>(x) >= whiteFrom && static_cast<int64_t>(x) <= whiteTo) {
+        blue += 255;
+        green += 255;
+        red += 255;
+      } else if (kBytes == 3) {
+        const uint8_t* px = srcRow + 3 * static_cast<size_t>(x);
+        blue += px[0];
+        green += px[1];
+        red += px[2];
+      } else {
+        blue += srcRow[x];
+      }
     }
-    ++a.count;
+    if (kBytes == 1) green = red = blue;  // white adds 255 to all three alike
+    Accumulator& a = acc[k];
+    a.blue += blue;
+    a.green += green;
+    a.red += red;
+    a.count += x1 - x0;
   }
 }
 
@@ -162,21 +170,23 @@ int CBmpProcessing::InvoicQIShrinkImg2(uint32_t srcWidth, uint32_t srcHeight, ui
     if (!images[i].acc) return 0;
   }
 
-  // Destination column of every source column: column k closes after source column x only
-  // when (x + 1) * dstWidth exceeds (k + 1) * srcWidth, strictly. Same for every row.
-  std::unique_ptr<uint32_t[], FreeDeleter> column(
-      static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * srcWidth)));
-  if (!column) return 0;
+  // First source column of every destination column: column k closes after source column x
+  // only when (x + 1) * dstWidth exceeds (k + 1) * srcWidth, strictly. Same for every row;
+  // an empty column (only when growing) has an empty run.
+  std::unique_ptr<uint32_t[], FreeDeleter> first(
+      static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * (static_cast<size_t>(dstWidth) + 1))));
+  if (!first) return 0;
   uint64_t j = 0;
   uint32_t k = 0;
+  first[0] = 0;
   for (uint32_t x = 0; x < srcWidth; ++x) {
     j += dstWidth;
-    column[x] = k;
     if (j > srcWidth) {
-      ++k;
+      if (k < dstWidth) first[++k] = x + 1;
       j -= srcWidth;
     }
   }
+  while (k < dstWidth) first[++k] = srcWidth;
 
   const bool guarded = protect.left < protect.right && protect.right > 0 &&
                        protect.top < protect.bottom && protect.bottom > 0;
@@ -191,9 +201,9 @@ int CBmpProcessing::InvoicQIShrinkImg2(uint32_t srcWidth, uint32_t srcHeight, ui
     for (int i = 0; i < count; ++i) {
       const uint8_t* srcRow = images[i].src + static_cast<size_t>(y) * srcStride_;
       if (srcBitCount == 24) {
-        AccumulateRow<3>(srcRow, column.get(), srcWidth, whiteFrom, whiteTo, images[i].acc.get());
+        AccumulateRow<3>(srcRow, first.get(), dstWidth, whiteFrom, whiteTo, images[i].acc.get());
       } else {
-        AccumulateRow<1>(srcRow, column.get(), srcWidth, whiteFrom, whiteTo, images[i].acc.get());
+        AccumulateRow<1>(srcRow, first.get(), dstWidth, whiteFrom, whiteTo, images[i].acc.get());
       }
     }
     // Row r closes as soon as (y + 1) * dstHeight reaches (r + 1) * srcHeight.

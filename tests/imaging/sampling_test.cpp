@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -257,4 +258,37 @@ TEST(GetAreaColorInterpolated, WeightsCoverOnlyTheArea) {
   ExpectColor(w.proc.GetAreaColorInterpolated(0.5f, 0.5f, 2, 2, P::InterpNearest, P::OverflowClamp,
                                               nullptr),
               255, 255, 255);
+}
+
+// Clamping is edge replication: an area straddling the edge of an image reads like the same
+// area, shifted by whole pixels, inside a copy of the image padded with its edge pixels.
+// (Positions are multiples of 1/8, so the shift leaves every weight bit-identical.) Low edges
+// stay at or above -0.5: below it the cell range is truncated toward zero and the part of the
+// area left of cell 0 counts in the divisor only, which the resampler's areas never reach.
+TEST(GetAreaColorInterpolated, ClampAtTheEdgeEqualsReplicatedPadding) {
+  const int w = 7, h = 5, pad = 3;
+  for (int bpp : {8, 24}) {
+    Source s(w, h, bpp), padded(w + 2 * pad, h + 2 * pad, bpp);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) s.Set(x, y, static_cast<uint8_t>(37 * x + 11 * y + 5));
+    for (int y = 0; y < h + 2 * pad; ++y) {
+      for (int x = 0; x < w + 2 * pad; ++x) {
+        const int cx = std::min(std::max(x - pad, 0), w - 1);
+        const int cy = std::min(std::max(y - pad, 0), h - 1);
+        padded.Set(x, y, static_cast<uint8_t>(37 * cx + 11 * cy + 5));
+      }
+    }
+    for (float xc : {1.5f, 3.0f, 5.875f, 6.5f, 8.0f}) {
+      for (float yc : {1.5f, 2.0f, 4.625f, 6.0f}) {
+        for (float size : {1.0f, 1.5f, 2.25f, 3.0f}) {
+          SCOPED_TRACE(::testing::Message() << bpp << " " << xc << "," << yc << " " << size);
+          const tagRGBQUAD a = s.proc.GetAreaColorInterpolated(
+              xc, yc, size + 0.5f, size, P::InterpNearest, P::OverflowClamp, nullptr);
+          const tagRGBQUAD b = padded.proc.GetAreaColorInterpolated(
+              xc + pad, yc + pad, size + 0.5f, size, P::InterpNearest, P::OverflowClamp, nullptr);
+          ExpectColor(a, b.rgbBlue, b.rgbGreen, b.rgbRed);
+        }
+      }
+    }
+  }
 }
