@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "imaging/adaptive_threshold.h"
+#include "imaging/color_cfg.h"
 #include "imaging/color_levels.h"
 #include "imaging/gdi_types.h"
-#include "imaging/color_cfg.h"
 
 class CBmpProcessing {
  public:
@@ -86,19 +86,21 @@ class CBmpProcessing {
   };
 
   // Area-averaging shrink (shrink.cpp). Sources are borrowed; *dst (and *dst2 with a second
-  // source) must be caller-owned buffers of dstSize bytes. Returns 0 on null buffers, else 1.
+  // source) must be caller-owned buffers of dstSize bytes. Returns 0, writing nothing, on a
+  // null buffer, a source depth other than 8/24 or rows that would not fit dstSize; else 1.
   int InvoicQIShrinkImg2(uint32_t srcWidth, uint32_t srcHeight, uint32_t srcBitCount,
                          uint32_t srcStride, const uint8_t* src, const uint8_t* src2,
-                         uint32_t dstWidth, uint32_t dstHeight, uint32_t dstBitCount,
-                         uint8_t** dst, uint8_t** dst2, uint32_t dstSize, tagColorCFG cfg,
-                         tagColorCFG cfg2, tagRECT protect);
+                         uint32_t dstWidth, uint32_t dstHeight, uint32_t dstBitCount, uint8_t** dst,
+                         uint8_t** dst2, uint32_t dstSize, tagColorCFG cfg, tagColorCFG cfg2,
+                         tagRECT protect);
 
   // Resampling to any size (resample.cpp): point sampling when growing, area sampling when
-  // shrinking. src is borrowed; *dst is caller-owned (dstSize bytes). Always returns 1.
+  // shrinking. src is borrowed; *dst is caller-owned (dstSize bytes). Always returns 1; a
+  // missing destination or one whose rows would not fit dstSize is left unwritten.
   int InvoicResampleImg2(uint32_t srcWidth, uint32_t srcHeight, uint32_t bitCount,
                          uint32_t srcStride, const uint8_t* src, uint32_t dstWidth,
-                         uint32_t dstHeight, uint32_t dstBitCount, uint8_t** dst,
-                         uint32_t dstSize, tagColorCFG cfg, int32_t unused, tagRECT rect);
+                         uint32_t dstHeight, uint32_t dstBitCount, uint8_t** dst, uint32_t dstSize,
+                         tagColorCFG cfg, int32_t unused, tagRECT rect);
 
   // One-dimensional interpolation kernels (interpolation_kernels.cpp); stateless.
   static float KernelLinear(float x);
