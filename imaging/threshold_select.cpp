@@ -3,9 +3,8 @@
 #include "imaging/threshold_select.h"
 
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <initializer_list>
+#include <vector>
 
 #include "imaging/bmp_processing.h"
 
@@ -148,28 +147,20 @@ int CBmpProcessing::AdThresholdImgLocal(uint32_t width, uint32_t height, uint32_
                                         const uint8_t* image, uint32_t len, uint8_t** out,
                                         uint32_t*, bool negative, bool) {
   if (image == nullptr || out == nullptr || *out == nullptr || stride < width) return 0;
-  const uint32_t bx = (width + 63) / 64;
-  const uint32_t by = (height + 63) / 64;
-  const uint64_t gridRow = ((uint64_t{bx} * 8 + 31) / 32) * 4;
-  uint8_t* grid = static_cast<uint8_t*>(std::malloc(gridRow * by > 0 ? gridRow * by : 1));
-  if (grid == nullptr) return 0;
-  std::memset(grid, 255, gridRow * by);
+  const uint64_t bx = (uint64_t{width} + 63) / 64;
+  const uint64_t by = (uint64_t{height} + 63) / 64;
+  const uint64_t gridRow = ((bx * 8 + 31) / 32) * 4;
+  std::vector<uint8_t> grid(gridRow * by, 255);
 
   const int64_t g = OptimalThreshold(image, len, width, height, 0, nullptr);
-  if (g < 0) {
-    std::free(grid);
-    return 0;
-  }
-  for (uint32_t i = 0; i < by; ++i) {
-    for (uint32_t j = 0; j < bx; ++j) {
+  if (g < 0) return 0;
+  for (uint64_t i = 0; i < by; ++i) {
+    for (uint64_t j = 0; j < bx; ++j) {
       // Rows of a threshold region count upward: bottom is the block's first row.
       const tagRECT block{static_cast<int32_t>(64 * j), static_cast<int32_t>(64 * i + 64),
                           static_cast<int32_t>(64 * j + 64), static_cast<int32_t>(64 * i)};
       const int64_t t = OptimalThreshold(image, len, width, height, 0, &block);
-      if (t < 0) {
-        std::free(grid);
-        return 0;
-      }
+      if (t < 0) return 0;
       int v = static_cast<int>(0.5f * static_cast<float>(t) + 0.5f * static_cast<float>(g));
       if (v > 254) v = 255;
       if (v <= 0) v = 0;
@@ -182,9 +173,8 @@ int CBmpProcessing::AdThresholdImgLocal(uint32_t width, uint32_t height, uint32_
   for (uint32_t y = 0; y < height; ++y) {
     const uint8_t* src = image + uint64_t{y} * stride;
     uint8_t* dst = *out + uint64_t{y} * stride;
-    const uint8_t* blocks = grid + (y / 64) * gridRow;
+    const uint8_t* blocks = &grid[(y / 64) * gridRow];
     for (uint32_t x = 0; x < width; ++x) dst[x] = src[x] > blocks[x / 64] ? white : black;
   }
-  std::free(grid);
   return 1;
 }
