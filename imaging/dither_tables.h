@@ -1,4 +1,5 @@
-// Constant threshold matrices of the ordered dithering methods (data in dither_tables.cpp).
+// Constant threshold matrices of the ordered dithering methods 3, 5, 7, 8 and 9; the data
+// lives in dither_tables.cpp so the code that reads it stays short.
 #pragma once
 
 #include <cstdint>
