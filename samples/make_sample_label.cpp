@@ -50,18 +50,22 @@ constexpr Glyph kFont[] = {
     {'H', {"#...#", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
     {'I', {".###.", "..#..", "..#..", "..#..", "..#..", "..#..", ".###."}},
     {'K', {"#...#", "#..#.", "#.#..", "##...", "#.#..", "#..#.", "#...#"}},
+    {'J', {"..###", "...#.", "...#.", "...#.", "...#.", "#..#.", ".##.."}},
     {'L', {"#....", "#....", "#....", "#....", "#....", "#....", "#####"}},
     {'M', {"#...#", "##.##", "#.#.#", "#.#.#", "#...#", "#...#", "#...#"}},
     {'N', {"#...#", "##..#", "#.#.#", "#..##", "#...#", "#...#", "#...#"}},
     {'O', {".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
     {'P', {"####.", "#...#", "#...#", "####.", "#....", "#....", "#...."}},
+    {'Q', {".###.", "#...#", "#...#", "#...#", "#.#.#", "#..#.", ".##.#"}},
     {'R', {"####.", "#...#", "#...#", "####.", "#.#..", "#..#.", "#...#"}},
     {'S', {".####", "#....", "#....", ".###.", "....#", "....#", "####."}},
     {'T', {"#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."}},
     {'U', {"#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
     {'V', {"#...#", "#...#", "#...#", "#...#", "#...#", ".#.#.", "..#.."}},
     {'W', {"#...#", "#...#", "#...#", "#.#.#", "#.#.#", "##.##", "#...#"}},
+    {'X', {"#...#", "#...#", ".#.#.", "..#..", ".#.#.", "#...#", "#...#"}},
     {'Y', {"#...#", "#...#", ".#.#.", "..#..", "..#..", "..#..", "..#.."}},
+    {'Z', {"#####", "....#", "...#.", "..#..", ".#...", "#....", "#####"}},
     {'0', {".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."}},
     {'1', {"..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."}},
     {'2', {".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"}},
@@ -85,14 +89,17 @@ const Glyph* FindGlyph(char c) {
   return nullptr;  // spaces and unknown characters stay blank
 }
 
-// Draws text with each font dot `scale` pixels square; returns the x after the text.
-int DrawText(Canvas& cv, int x, int y, int scale, const std::string& text) {
+// Draws text with each font dot `scale` pixels square, black unless `ink` says otherwise;
+// returns the x after the text.
+int DrawText(Canvas& cv, int x, int y, int scale, const std::string& text, uint8_t ink = 0) {
   for (char c : text) {
     if (const Glyph* g = FindGlyph(c)) {
       for (int r = 0; r < 7; ++r) {
         for (int k = 0; k < 5; ++k) {
-          if (g->rows[r][k] == '#')
-            cv.Fill(x + k * scale, y + r * scale, x + (k + 1) * scale, y + (r + 1) * scale);
+          if (g->rows[r][k] == '#') {
+            cv.Fill(x + k * scale, y + r * scale, x + (k + 1) * scale, y + (r + 1) * scale, ink,
+                    ink, ink);
+          }
         }
       }
     }
@@ -174,7 +181,7 @@ void DrawLabel(Canvas& cv, int dpi, int page, int pages) {
   cv.Fill(mm(2), mm(2), mm(2.6), cv.h - mm(2));
   cv.Fill(w - mm(2.6), mm(2), w - mm(2), cv.h - mm(2));
   cv.Fill(mm(6), mm(6), mm(26), mm(20), 200, 30, 30);  // a red logo block
-  DrawText(cv, mm(8), mm(10), 2 * s, "QEV");
+  DrawText(cv, mm(8), mm(10), 2 * s, "QEV", 255);
   DrawText(cv, mm(30), mm(7), 2 * s, "PRIORITY MAIL");
   DrawText(cv, mm(30), mm(14), s, "FROM: QEV LABS 12 DOCK ST");
   const std::vector<std::string> lines = {"SHIP TO:",   "ALEX MORGAN",       "4077 HARBOR VIEW RD",
