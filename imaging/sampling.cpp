@@ -102,11 +102,13 @@ tagRGBQUAD Bilinear(Self& p, float x, float y, Self::OverflowMethod of, tagRGBQU
     const int w00 = 256 - ix - iy + w11;
     const uint8_t* r0 = p.srcBits + static_cast<size_t>(yi) * p.srcStride + 3 * xi;
     const uint8_t* r1 = r0 + p.srcStride;
-    uint8_t* dst = &c.rgbBlue;
-    for (int ch = 0; ch < 3; ++ch) {
-      dst[ch] = static_cast<uint8_t>(
+    auto mix = [&](int ch) {
+      return static_cast<uint8_t>(
           (w00 * r0[ch] + w10 * r0[3 + ch] + w01 * r1[ch] + w11 * r1[3 + ch]) >> 8);
-    }
+    };
+    c.rgbBlue = mix(0);
+    c.rgbGreen = mix(1);
+    c.rgbRed = mix(2);
   } else {
     const float w11 = fx * fy;
     const float w00 = (1.0f - fx) - (fy - w11);
