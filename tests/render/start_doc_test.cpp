@@ -11,8 +11,8 @@
 
 namespace {
 
-using qevtest::StdoutCapture;
-using qevtest::TraceCapture;
+using qevtest::capture::StdoutCapture;
+using qevtest::capture::TraceCapture;
 
 std::string Lines(const std::vector<std::string>& lines) {
   std::string text;

@@ -14,8 +14,8 @@
 
 namespace {
 
-using qevtest::StdoutCapture;
-using qevtest::TraceCapture;
+using qevtest::capture::StdoutCapture;
+using qevtest::capture::TraceCapture;
 
 class TsplCommandsTest : public ::testing::Test {
  protected:

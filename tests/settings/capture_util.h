@@ -13,6 +13,7 @@
 #include "tests/support/filter_runner.h"
 
 namespace qevtest {
+namespace capture {
 
 // Redirects standard output (descriptor 1) into a temporary file until Take() is called.
 class StdoutCapture {
@@ -104,4 +105,5 @@ class TraceCapture {
   size_t offset_ = 0;
 };
 
+}  // namespace capture
 }  // namespace qevtest

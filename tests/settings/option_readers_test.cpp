@@ -16,7 +16,7 @@ namespace {
 
 using qevtest::NumericOption;
 using qevtest::PpdFixture;
-using qevtest::TraceCapture;
+using qevtest::capture::TraceCapture;
 
 using Reader = void (*)(tagOEMCFG*, ppd_file_t*);
 

@@ -18,8 +18,8 @@ namespace {
 
 using qevtest::NumericOption;
 using qevtest::PpdFixture;
-using qevtest::StdoutCapture;
-using qevtest::TraceCapture;
+using qevtest::capture::StdoutCapture;
+using qevtest::capture::TraceCapture;
 
 cups_page_header2_t ExampleHeader() {
   qevtest::RasterPage page;
