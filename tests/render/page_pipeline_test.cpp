@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "tests/render/render_test_util.h"
+#include "tests/support/filter_runner.h"
+#include "tests/support/ppd_writer.h"
+#include "tests/support/raster_writer.h"
 
 namespace {
 
@@ -363,3 +366,78 @@ TEST_P(HalftoneMethods, DotsFollowTheGrayLevel) {
 INSTANTIATE_TEST_SUITE_P(AllMethods, HalftoneMethods, testing::Range(1, 11));
 
 }  // namespace
+
+// ---- whole jobs through the built filter ----
+
+qevtest::PpdSpec JobPpd(const std::vector<std::pair<std::string, std::string>>& options) {
+  qevtest::PpdSpec spec;
+  for (const auto& [keyword, code] : options) {
+    spec.options.push_back(qevtest::NumericOption(keyword, code, {code}));
+  }
+  return spec;
+}
+
+std::string RunJob(const qevtest::PpdSpec& spec, const std::vector<qevtest::RasterPage>& pages) {
+  qevtest::TempDir dir;
+  EXPECT_TRUE(qevtest::WritePpdFile(dir.file("job.ppd"), spec));
+  EXPECT_TRUE(qevtest::WriteRasterFile(dir.file("job.ras"), pages));
+  qevtest::FilterRun run;
+  run.args = qevtest::JobArgs("", dir.file("job.ras"));
+  run.ppd = dir.file("job.ppd");
+  const qevtest::RunResult result = qevtest::RunFilter(run);
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  return ReadableTspl(result.out);
+}
+
+// The preamble of a PPD with only Mode (and options the preamble does not read): no media
+// line, no ribbon line, density and speed 0 (absent options read as 0), offset 0.
+std::string Preamble(int mode) {
+  std::string p = "CLS\nDIRECTION 1,0\nREFERENCE 0,0\nDENSITY 0\nSPEED 0\nOFFSET 0 mm\n";
+  return p + (mode == 3 ? "SET TEAR ON\nSET PEEL OFF\nSET CUTTER OFF\n"
+                        : "SET TEAR OFF\nSET PEEL OFF\n");
+}
+
+TEST(WholeJob, LabelPageThroughTheFilter) {
+  // The 400 × 240 page at 203 dpi with tear-off: preamble, then CLS, SIZE, the 12000-byte
+  // bitmap and PRINT 1,1.
+  qevtest::RasterPage page;
+  page.width = 400;
+  page.height = 240;
+  page.fill = [](uint32_t y, uint8_t* row, uint32_t bytes) {
+    memset(row, 255, bytes);
+    if (y == 0) row[0] = row[1] = row[2] = 0;
+    if (y == 239) row[399 * 3] = row[399 * 3 + 1] = row[399 * 3 + 2] = 0;
+  };
+  const std::string out =
+      RunJob(JobPpd({{"Mode", "3"}, {"Halftone", "1"}, {"MaxOutputWidth", "104"}}), {page});
+  EXPECT_EQ(out, Preamble(3) + "CLS\nSIZE 400 dot,240 dot\nBITMAP 0,0,50,240,0,\n" +
+                     Art(50, 240).Dot(0, 0).Dot(399, 239).Text() + "PRINT 1,1\n");
+}
+
+TEST(WholeJob, CutEveryThreeLabelsOverTwoPages) {
+  // Cut method 3, I = 3, five copies of each of two pages: the cutter sequence of the
+  // interval example, pages rendered in order with the job's label counter carried over.
+  qevtest::RasterPage page;
+  page.width = 8;
+  page.height = 2;  // a page one row high prints nothing (an empty rectangle)
+  page.copies = 5;
+  page.fill = [](uint32_t y, uint8_t* row, uint32_t bytes) {
+    memset(row, 255, bytes);
+    if (y == 0) row[0] = row[1] = row[2] = 0;
+  };
+  const std::string out = RunJob(JobPpd({{"Mode", "4"},
+                                         {"CutMethod", "3"},
+                                         {"Interval", "3"},
+                                         {"Halftone", "1"},
+                                         {"MaxOutputWidth", "104"}}),
+                                 {page, page});
+  auto block = [](int n) {
+    return "BITMAP 0,0,1,2,0,\n#.......\n........\nPRINT 1," + std::to_string(n) + "\n";
+  };
+  const std::string head = "CLS\nSIZE 8 dot,2 dot\n";
+  EXPECT_EQ(out, Preamble(4) + head + "SET CUTTER OFF\n" + block(2) + "SET CUTTER 1\n" + block(1) +
+                     "SET CUTTER OFF\n" + block(2) + head + "SET CUTTER OFF\n" + block(0) +
+                     "SET CUTTER 1\n" + block(1) + "SET CUTTER OFF\n" + block(2) +
+                     "SET CUTTER 1\n" + block(1) + "SET CUTTER OFF\n" + block(0) +
+                     "SET CUTTER 1\n" + block(1));
+}
