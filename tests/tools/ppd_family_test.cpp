@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -30,6 +31,8 @@ const Model kModels[] = {{"qevcp-tspl-4in-203dpi.ppd", 203, 104},
                          {"qevcp-tspl-4in-300dpi.ppd", 300, 104},
                          {"qevcp-tspl-2in-203dpi.ppd", 203, 54},
                          {"qevcp-tspl-2in-300dpi.ppd", 300, 54}};
+
+void PrintTo(const Model& m, std::ostream* os) { *os << m.file; }
 
 // How the filter reads an option: strtol (whole numbers) or strtod (millimetres, 1 decimal).
 enum class Lookup { kInt, kFloat };
