@@ -60,6 +60,22 @@ TEST(Resample, BilinearValuesAndLayout) {
   EXPECT_EQ(dst, nullptr);
 }
 
+TEST(Resample, BlockGridSpreadsOverTheMap) {
+  // The adaptive threshold's use: a 2 x 2 grid (rows of 4 bytes) to a 128 x 128 map. Each
+  // block's value sits on the block's first pixel; the last blocks hold theirs to the edge.
+  const uint8_t grid[8] = {0, 128, 0, 0, 64, 192, 0, 0};
+  uint8_t* map = nullptr;
+  ASSERT_EQ(Resample(grid, 2, 2, 4, 128, 128, &map), 1);
+  EXPECT_EQ(map[0], 0);
+  EXPECT_EQ(map[32], 64);             // halfway across the first block
+  EXPECT_EQ(map[64], 128);            // first pixel of the second block
+  EXPECT_EQ(map[127], 128);           // kept to the edge
+  EXPECT_EQ(map[64 * 128], 64);       // first row of the lower blocks
+  EXPECT_EQ(map[32 * 128 + 32], 96);  // bilinear in both directions
+  EXPECT_EQ(map[127 * 128 + 127], 192);
+  std::free(map);
+}
+
 TEST(AdaptiveThreshold, OutputLayout) {
   const std::vector<uint8_t> img = Page(100, 70, 100);
   Output o;
