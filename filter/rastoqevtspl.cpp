@@ -3,8 +3,10 @@
 #include "filter/rastoqevtspl.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <string>
 
 #include "filter/page_format.h"
 #include "filter/page_geometry.h"
@@ -57,7 +59,13 @@ int RunFilter(int argc, char* argv[]) {
   if (OpenPageStream(argc, &fd, argv, &raster) != 0) return 0;
   InstallCancelHandler();
   ppd_file_t* ppd = nullptr;
-  if (OpenPpdFile(&ppd) != 0) return 0;
+  if (OpenPpdFile(&ppd) != 0) {
+    // Nothing is reported from here; the stream is closed only so that leak checkers
+    // see a clean exit.
+    cupsRasterClose(raster);
+    if (fd != 0) close(fd);
+    return 0;
+  }
   InitializeSetting(argv[5], ppd);
 
   CTSPLRenderClass renderer;

@@ -10,6 +10,7 @@
 #include "tests/support/filter_runner.h"
 #include "tests/support/ppd_writer.h"
 #include "tests/support/raster_writer.h"
+#include "tests/support/trace_log.h"
 
 namespace qevtest {
 namespace {
@@ -102,6 +103,22 @@ TEST(TestSupport, RunnerCapturesStreamsStatusAndTimeout) {
   r = RunFilter(run);
   EXPECT_TRUE(r.timedOut);
   EXPECT_EQ(r.termSignal, SIGKILL);
+}
+
+TEST(TestSupport, TraceRecordsParseAndSplitTheirSourcePosition) {
+  const std::string text =
+      "20261206 19:34:06.895 [15168] LOG_DEBUG curPage is 1, bufStart is 0x1 page_loop.cpp:40\r\n"
+      "garbage line\r\n"
+      "20261206 19:34:06.896 [0042] LOG_INFO a:b c x.cpp:7\r\n"
+      "20261206 19:34:06.897 [15168] LOG_DEBUG partial";
+  std::vector<TraceRecord> r = ParseTrace(text);
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].tid, 15168);
+  EXPECT_EQ(r[0].level, "LOG_DEBUG");
+  EXPECT_EQ(r[0].message, "curPage is 1, bufStart is 0x1");
+  EXPECT_EQ(r[0].source, "page_loop.cpp:40");
+  EXPECT_EQ(r[1].tid, 42);
+  EXPECT_EQ(r[1].message, "a:b c");
 }
 
 }  // namespace

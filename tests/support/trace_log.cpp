@@ -5,7 +5,6 @@
 
 #include <cctype>
 #include <fstream>
-#include <regex>
 
 namespace qevtest {
 namespace {
@@ -25,26 +24,43 @@ bool SplitSource(std::string* message, std::string* source) {
   return true;
 }
 
+bool Digits(const std::string& s, size_t from, size_t count) {
+  if (from + count > s.size()) return false;
+  for (size_t i = from; i < from + count; ++i)
+    if (!isdigit(static_cast<unsigned char>(s[i]))) return false;
+  return true;
+}
+
+// "YYYYMMDD HH:MM:SS.mmm [tid] LOG_LEVEL " then the message and the source position.
+bool ParseHead(const std::string& line, TraceRecord* r) {
+  if (!Digits(line, 0, 8) || line.compare(8, 1, " ") != 0 || !Digits(line, 9, 2) ||
+      line.compare(11, 1, ":") != 0 || !Digits(line, 12, 2) || line.compare(14, 1, ":") != 0 ||
+      !Digits(line, 15, 2) || line.compare(17, 1, ".") != 0 || !Digits(line, 18, 3) ||
+      line.compare(21, 2, " [") != 0)
+    return false;
+  const size_t close = line.find("] ", 23);
+  if (close == std::string::npos || close < 27 || !Digits(line, 23, close - 23)) return false;
+  const size_t levelEnd = line.find(' ', close + 2);
+  if (levelEnd == std::string::npos || line.compare(close + 2, 4, "LOG_") != 0) return false;
+  r->tid = std::stoi(line.substr(23, close - 23));
+  r->level = line.substr(close + 2, levelEnd - close - 2);
+  r->message = line.substr(levelEnd + 1);
+  SplitSource(&r->message, &r->source);
+  return true;
+}
+
 }  // namespace
 
 std::vector<TraceRecord> ParseTrace(const std::string& text) {
-  static const std::regex head(
-      R"(^\d{8} \d{2}:\d{2}:\d{2}\.\d{3} \[(\d{4,})\] (LOG_[A-Z]+) ([\s\S]*)$)");
   std::vector<TraceRecord> records;
   size_t pos = 0;
   while (pos < text.size()) {
-    size_t end = text.find("\r\n", pos);
+    const size_t end = text.find("\r\n", pos);
     if (end == std::string::npos) break;  // a record still being written
-    const std::string line = text.substr(pos, end - pos);
+    std::string line = text.substr(pos, end - pos);
     pos = end + 2;
-    std::smatch m;
-    if (!std::regex_match(line, m, head)) continue;
     TraceRecord r;
-    r.tid = std::stoi(m[1]);
-    r.level = m[2];
-    r.message = m[3];
-    SplitSource(&r.message, &r.source);
-    records.push_back(std::move(r));
+    if (ParseHead(line, &r)) records.push_back(std::move(r));
   }
   return records;
 }
