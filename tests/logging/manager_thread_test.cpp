@@ -153,6 +153,27 @@ TEST(ManagerThreadTest, ProcessInstanceDropsStatementsBeforeStart) {
   EXPECT_NE(text.find(" LOG_DEBUG after start 2 manager_thread_test.cpp:"), std::string::npos);
 }
 
+#if defined(__SANITIZE_THREAD__)
+[[maybe_unused]] constexpr bool kThreadSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+[[maybe_unused]] constexpr bool kThreadSanitizer = true;
+#else
+[[maybe_unused]] constexpr bool kThreadSanitizer = false;
+#endif
+#else
+[[maybe_unused]] constexpr bool kThreadSanitizer = false;
+#endif
+
+// The TSan build of these tests must really be instrumented, or its clean run proves nothing.
+TEST(ManagerThreadTest, ThreadSanitizerIsOnInItsBuild) {
+#if defined(QEV_SANITIZE_TSAN)
+  EXPECT_TRUE(kThreadSanitizer);
+#else
+  GTEST_SKIP() << "not a ThreadSanitizer build";
+#endif
+}
+
 }  // namespace
 }  // namespace vanta
 }  // namespace quorvel

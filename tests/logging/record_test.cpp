@@ -1,5 +1,10 @@
 // The trace record as it lands in the file: header layout, level names and filtering, the
 // source suffix, the 8191-byte cap with CR LF, and concurrent writers.
+// libstdc++ 12's <regex> trips a false -Wmaybe-uninitialized inside std::function when built
+// with ASan at -O2; silence it for this test file only (it must precede every include).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <sys/syscall.h>
 #include <unistd.h>
 
