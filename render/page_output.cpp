@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "logging/vanta.h"
 #include "render/bmp_dump.h"
@@ -21,6 +22,25 @@ int32_t ClampToInt32(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
+// Eight pixels to one bitmap byte, the first pixel in the most significant bit, a bit set
+// for a pixel of 255 (blank).
+inline uint8_t PackEight(const uint8_t* px) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  // Eight bytes at once: a byte of ~px is non-zero where the pixel prints; its top bit is
+  // gathered into byte 7 by the multiplication, pixel i landing on bit 7 - i.
+  uint64_t word;
+  memcpy(&word, px, 8);
+  const uint64_t t = ~word;
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  const uint64_t inked = ((((t & kLow7) + kLow7) | t) & ~kLow7) >> 7;
+  return static_cast<uint8_t>(~((inked * 0x8040201008040201ull) >> 56));
+#else
+  unsigned v = 0;
+  for (int j = 0; j < 8; ++j) v |= static_cast<unsigned>(px[j] == 255) << (7 - j);
+  return static_cast<uint8_t>(v);
+#endif
+}
+
 // Packs one row without mirroring: pixel i lands on dot offset + i. Whole bytes are built
 // eight pixels at a time once the dot position is byte aligned.
 void PackRow(const uint8_t* src, int32_t count, int32_t offset, uint8_t* dst) {
@@ -29,11 +49,7 @@ void PackRow(const uint8_t* src, int32_t count, int32_t offset, uint8_t* dst) {
   for (; i < count && (k & 7) != 0; ++i, ++k) {
     if (src[i] != 255) dst[k >> 3] &= static_cast<uint8_t>(~(0x80u >> (k & 7)));
   }
-  for (; i + 8 <= count; i += 8, k += 8) {
-    unsigned v = 0;
-    for (int j = 0; j < 8; ++j) v |= static_cast<unsigned>(src[i + j] == 255) << (7 - j);
-    dst[k >> 3] = static_cast<uint8_t>(v);
-  }
+  for (; i + 8 <= count; i += 8, k += 8) dst[k >> 3] = PackEight(src + i);
   for (; i < count; ++i, ++k) {
     if (src[i] != 255) dst[k >> 3] &= static_cast<uint8_t>(~(0x80u >> (k & 7)));
   }
