@@ -44,13 +44,44 @@ struct Candidate {
   }
 };
 
-double EntropyTerm(const double hist[256], int from, int to, double w) {
-  double sum = 0.0;
-  for (int l = from; l <= to; ++l) {
-    if (hist[l] > 0) sum += hist[l] * std::log(hist[l] / w) / w;
+// Entropy terms h * ln(h / w) / w depend only on the count h and the class weight w, and a
+// region usually has few distinct counts: each term is computed once per count and weight,
+// and still summed level by level in ascending order, so the sum is the same to the bit.
+struct EntropyTerms {
+  const double* hist;
+  int countClass[256];  // levels with a non-zero count -> index of that count
+  double value[256];
+  uint32_t stamp[256] = {};
+  uint32_t now = 0;
+
+  explicit EntropyTerms(const double h[256]) : hist(h) {
+    double distinct[256];
+    int n = 0;
+    for (int l = 0; l < 256; ++l) {
+      countClass[l] = -1;
+      if (h[l] <= 0) continue;
+      int c = 0;
+      while (c < n && distinct[c] != h[l]) ++c;
+      if (c == n) distinct[n++] = h[l];
+      countClass[l] = c;
+    }
   }
-  return sum;
-}
+
+  double Sum(int from, int to, double w) {
+    ++now;
+    double sum = 0.0;
+    for (int l = from; l <= to; ++l) {
+      const int c = countClass[l];
+      if (c < 0) continue;
+      if (stamp[c] != now) {
+        value[c] = hist[l] * std::log(hist[l] / w) / w;
+        stamp[c] = now;
+      }
+      sum += value[c];
+    }
+    return sum;
+  }
+};
 
 }  // namespace
 
@@ -77,6 +108,7 @@ int64_t SelectThreshold(const double hist[256], int64_t method, int64_t whiteRes
   const int64_t mid = (gmin + gmax) / 2;
 
   Candidate otsu, kittler, entropy, potential;
+  EntropyTerms terms(hist);
   double w1 = 0, m1 = 0, q1 = 0;
   for (int k = gmin; k < gmax; ++k) {
     w1 += hist[k];
@@ -92,7 +124,7 @@ int64_t SelectThreshold(const double hist[256], int64_t method, int64_t whiteRes
       otsu.Offer(k, -(w2 * var2 + w1 * var1));
       if (var1 > 0 && var2 > 0)
         kittler.Offer(k, w1 * std::log(w1 / std::sqrt(var1)) + w2 * std::log(w2 / std::sqrt(var2)));
-      entropy.Offer(k, -EntropyTerm(hist, gmin, k, w1) - EntropyTerm(hist, k + 1, gmax, w2));
+      entropy.Offer(k, -terms.Sum(gmin, k, w1) - terms.Sum(k + 1, gmax, w2));
     }
     // The potentials are sums of integers, exact in double whatever the order.
     double P1 = 0, P2 = 0;
