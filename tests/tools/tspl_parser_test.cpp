@@ -21,7 +21,7 @@ struct ParseResult {
   std::string error;
   std::vector<Printed> prints;
   tspl::Settings settings;
-  int labels = 0;
+  int64_t labels = 0;
   int clipped = 0;
 };
 

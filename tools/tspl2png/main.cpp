@@ -13,6 +13,7 @@
 namespace {
 
 constexpr size_t kMaxInput = size_t{1} << 30;
+constexpr int64_t kMaxFiles = 10000;  // one per printed label; --once for more
 
 void Usage() {
   fprintf(stderr,
@@ -79,8 +80,12 @@ int main(int argc, char** argv) {
   int written = 0;
   std::string write_error;
   auto on_print = [&](const tspl::Label& label, int sets, int copies) {
-    const int count = once ? 1 : sets * copies;
-    for (int i = 0; i < count; ++i) {
+    const int64_t count = once ? 1 : int64_t{sets} * copies;
+    if (written + count > kMaxFiles) {
+      write_error = "more than " + std::to_string(kMaxFiles) + " PNG files; use --once";
+      return false;
+    }
+    for (int64_t i = 0; i < count; ++i) {
       char name[32];
       snprintf(name, sizeof name, "-%03d.png", ++written);
       if (!tspl::WritePng(prefix + name, label, options.dpi, &write_error)) return false;
@@ -99,7 +104,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   printf("settings: %s\n", parser.settings().Describe().c_str());
-  printf("%d label(s) printed, %d PNG file(s) written\n", parser.labels_printed(), written);
+  printf("%lld label(s) printed, %d PNG file(s) written\n",
+         static_cast<long long>(parser.labels_printed()), written);
   if (parser.clipped_dots() > 0) {
     fprintf(stderr, "tspl2png: warning: %d printed dots fell beyond the label edge\n",
             parser.clipped_dots());

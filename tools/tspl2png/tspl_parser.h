@@ -61,7 +61,7 @@ class Parser {
 
   const std::string& error() const { return error_; }
   const Settings& settings() const { return settings_; }
-  int labels_printed() const { return labels_printed_; }
+  int64_t labels_printed() const { return labels_printed_; }
   int clipped_dots() const { return clipped_dots_; }
 
  private:
@@ -80,10 +80,10 @@ class Parser {
   std::string error_;
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;
-  size_t pos_ = 0;         // next unread byte
-  size_t line_start_ = 0;  // byte offset of the command being executed
-  int line_ = 0;           // its line number, from 1
-  int labels_printed_ = 0;
+  size_t pos_ = 0;              // next unread byte
+  size_t line_start_ = 0;       // byte offset of the command being executed
+  int line_ = 0;                // its line number, from 1
+  int64_t labels_printed_ = 0;  // sum of m * n over every PRINT
   int clipped_dots_ = 0;
 };
 
