@@ -36,6 +36,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap "exit 1" INT TERM HUP
 
 # A ServerBin of our own: links to the stock programs, a root-owned copy of our filter
 # (cupsd and cupsfilter skip a filter that group or others could replace).
