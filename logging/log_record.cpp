@@ -1,7 +1,6 @@
 // Record header, source suffix and line end of a trace record (see log_record.h).
 #include "logging/log_record.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -28,24 +27,6 @@ MidnightCache& midnightCache() {
   return cache;
 }
 
-// Appends printf output at contentLen, never past the text area.
-void appendFormat(LogData* record, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-
-void appendFormat(LogData* record, const char* fmt, ...) {
-  int room = kLogContentSize - record->contentLen;
-  if (room <= 0) return;
-  char piece[64];
-  va_list args;
-  va_start(args, fmt);
-  int produced = vsnprintf(piece, sizeof(piece), fmt, args);
-  va_end(args);
-  if (produced <= 0) return;
-  size_t len = static_cast<size_t>(produced) < sizeof(piece) ? produced : sizeof(piece) - 1;
-  if (len > static_cast<size_t>(room)) len = room;
-  memcpy(record->content + record->contentLen, piece, len);
-  record->contentLen += static_cast<int32_t>(len);
-}
-
 void appendBytes(LogData* record, const char* text, size_t len) {
   int room = kLogContentSize - record->contentLen;
   if (room <= 0) return;
@@ -53,6 +34,8 @@ void appendBytes(LogData* record, const char* text, size_t len) {
   memcpy(record->content + record->contentLen, text, len);
   record->contentLen += static_cast<int32_t>(len);
 }
+
+void appendText(LogData* record, const char* text) { appendBytes(record, text, strlen(text)); }
 
 }  // namespace
 
@@ -94,12 +77,19 @@ void writeRecordHeader(LogData* record) {
     day = cache.day;
     sinceMidnight = static_cast<long>(t - cache.midnight);
   }
-  appendFormat(record, "%04d%02d%02d", year, month, day);
-  appendFormat(record, " %02ld:%02ld:%02ld", sinceMidnight / 3600, sinceMidnight % 3600 / 60,
-               sinceMidnight % 60);
-  appendFormat(record, ".%03u", record->millis);
-  appendFormat(record, " [%04u]", record->threadId);
-  appendFormat(record, " %s ", levelName(record->level));
+  char piece[64];
+  snprintf(piece, sizeof(piece), "%04d%02d%02d", year, month, day);
+  appendText(record, piece);
+  snprintf(piece, sizeof(piece), " %02ld:%02ld:%02ld", sinceMidnight / 3600,
+           sinceMidnight % 3600 / 60, sinceMidnight % 60);
+  appendText(record, piece);
+  snprintf(piece, sizeof(piece), ".%03u", record->millis);
+  appendText(record, piece);
+  snprintf(piece, sizeof(piece), " [%04u]", record->threadId);
+  appendText(record, piece);
+  appendText(record, " ");
+  appendText(record, levelName(record->level));
+  appendText(record, " ");
 }
 
 void appendSourceSuffix(LogData* record, const char* file, int line) {
@@ -107,10 +97,12 @@ void appendSourceSuffix(LogData* record, const char* file, int line) {
   for (const char* p = file; *p != '\0'; ++p) {
     if (*p == '/' || *p == '\\') base = p + 1;
   }
-  appendBytes(record, " ", 1);
-  appendBytes(record, base, strlen(base));
-  appendBytes(record, ":", 1);
-  appendFormat(record, "%d", line);
+  appendText(record, " ");
+  appendText(record, base);
+  appendText(record, ":");
+  char number[16];
+  snprintf(number, sizeof(number), "%d", line);
+  appendText(record, number);
 }
 
 void finishRecordLine(LogData* record) {

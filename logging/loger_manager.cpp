@@ -26,11 +26,11 @@ LogerManager::LogerManager() {
 
 LogerManager::~LogerManager() {
   if (running.load()) {
-    stop();
+    LogerManager::stop();
   } else if (isStarted()) {
     // start() gave up waiting, but the thread will still come up; let it, then stop it.
     startSem.wait(0);
-    stop();
+    LogerManager::stop();
   }
   {
     ScopedLock hold(writeLock);

@@ -34,7 +34,7 @@ enum LogDataType : int32_t {
   LOG_CHANGE_RESERVE = 10,
 };
 
-class LogerManager : public ThreadHelper, public IVantaManager {
+class LogerManager final : public ThreadHelper, public IVantaManager {
  public:
   LogerManager();
   ~LogerManager() override;
