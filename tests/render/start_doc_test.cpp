@@ -75,22 +75,6 @@ std::vector<std::string> Preamble(const std::vector<std::string>& media,
   return all;
 }
 
-TEST_F(StartDocTest, MediaLineFollowsLabelType) {
-  cfg_.dwOperationAfterPrn = 0;
-  cfg_.GAPHeight = cfg_.BLineHeight = 25;
-  cfg_.GAPOffset = cfg_.BLineOffset = 10;
-  const std::pair<int16_t, std::vector<std::string>> cases[] = {{0, {}},
-                                                                {1, {"GAP 2.5 mm,1 mm"}},
-                                                                {2, {"BLINE 2.5 mm,1 mm"}},
-                                                                {7, {"GAP 0 mm,0 mm"}},
-                                                                {-1, {"GAP 0 mm,0 mm"}}};
-  for (const auto& c : cases) {
-    cfg_.sLabelType = c.first;
-    EXPECT_EQ(Run(), Lines(Preamble(c.second, {"SET RIBBON OFF"}, kMiddle, {})))
-        << "sLabelType " << c.first;
-  }
-}
-
 TEST_F(StartDocTest, PrintMethodWithoutRibbonCommandEndsThePreamble) {
   cfg_.sPaperType = 0;
   EXPECT_EQ(Run(), Lines(Preamble({"GAP 3 mm,0 mm"}, {}, kMiddle,
