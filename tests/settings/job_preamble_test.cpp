@@ -3,6 +3,10 @@
 // lines the settings call for, followed by the page's own output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -151,6 +155,84 @@ TEST(JobOutputDpiTest, MissingKeywordFallsBackToTheRasterResolution) {
   EXPECT_NE(result.err.find("DEBUG: The PPD has no OutputDPI keyword; printing at 300 dpi."),
             std::string::npos)
       << result.err;
+}
+
+// The job's trace in the filter's log file, from the configuration to the preamble's result:
+// the option records in reader order (absent options leave none), the device mode, the page
+// device of the 16 x 8 page, and one DEBUG line per preamble emitter.
+TEST(JobTraceTest, ConfigurationRecordsInOrder) {
+  qevtest::TempDir dir;
+  qevtest::PpdSpec spec;
+  spec.options = ExampleOptions();
+  ASSERT_TRUE(qevtest::WritePpdFile(dir.file("job.ppd"), spec));
+  qevtest::FilterRun run;
+  run.args = qevtest::JobArgs();
+  run.ppd = dir.file("job.ppd");
+  run.stdinData = qevtest::RasterBytes({qevtest::RasterPage{}});
+  qevtest::RunResult result = qevtest::RunFilter(run);
+  ASSERT_EQ(result.exitStatus, 0);
+  ASSERT_GT(result.pid, 0);
+
+  // Records of this process only: the log file is shared by every job on the machine.
+  char tag[32];
+  snprintf(tag, sizeof tag, " [%04d] LOG_DEBUG ", result.pid);
+  std::vector<std::string> messages;
+  std::istringstream log(qevtest::ReadFile("/tmp/qztspl.log"));
+  for (std::string line; std::getline(log, line);) {
+    size_t at = line.find(tag);
+    if (at == std::string::npos) continue;
+    std::string text = line.substr(at + strlen(tag));
+    size_t suffix = text.rfind(' ');  // the source position after the message
+    if (suffix != std::string::npos) text.resize(suffix);
+    messages.push_back(text);
+  }
+  auto begin = std::find(messages.begin(), messages.end(), "Begin to initialize configures");
+  auto end = std::find(begin, messages.end(), "Result of StartDocCMD is 1");
+  ASSERT_NE(end, messages.end()) << "no configuration trace for pid " << result.pid;
+  std::vector<std::string> configuration(begin, end + 1);
+  EXPECT_EQ(configuration, (std::vector<std::string>{"Begin to initialize configures",
+                                                     "Init sRotation: 0, sRotate90: 0",
+                                                     "Init sDensity: 8",
+                                                     "Init sPaperType: 1",
+                                                     "Init sLabelType: 1",
+                                                     "Init GAPOffset: 0",
+                                                     "Init GAPHeight: 30",
+                                                     "Init dwOperationAfterPrn: 3",
+                                                     "Init sFeedLen: 0",
+                                                     "Init sOutputXDPI: 203, sOutputYDPI: 203",
+                                                     "Init sPrintSpeed: 4",
+                                                     "Init sAutoRotate90: 0",
+                                                     "Init sFixedHeight: 0",
+                                                     "Init sStartOffsetValue: 0",
+                                                     "Init sEndOffsetValue: 0",
+                                                     "Init dmPrintQuality: 203, dmYResolution: 203",
+                                                     "Init dmOrientation: 1",
+                                                     "Init dmCollate: 0",
+                                                     "Init bmInfoHeader.biWidth: 16",
+                                                     "Init bmInfoHeader.biHeight: 8",
+                                                     "Init bmInfoHeader.biBitCount: 24",
+                                                     "Init sCurCopies: 1",
+                                                     "Init dwPagePrinted: 0",
+                                                     "Init dwCurPageNum: 0",
+                                                     "Init srcGdiInfo.szlPhysSize.cx: 16",
+                                                     "Init srcGdiInfo.szlPhysSize.cy: 8",
+                                                     "Init srcGdiInfo.ptlPhysOffset.x: 0",
+                                                     "Init srcGdiInfo.ptlPhysOffset.y: 0",
+                                                     "Init srcGdiInfo.ulVertRes: 8",
+                                                     "Initializing configures finish",
+                                                     "Method StartDocCMD in",
+                                                     "Method OutPutCLSCommand in",
+                                                     "Method OutputGapCmd in",
+                                                     "Method OutputPaperTypeCmd in",
+                                                     "Method OutPutDIRECTIONCommand in",
+                                                     "Method OutPutREFERENCECommand in",
+                                                     "Method OutPutDensityCommand in",
+                                                     "Method OutPutSPeedCommand in",
+                                                     "Method OutputFeedLenCmd in",
+                                                     "Method OutputTearCmd in",
+                                                     "Method OutputPeelCmd in",
+                                                     "Method OutputCutterCmd in",
+                                                     "Result of StartDocCMD is 1"}));
 }
 
 }  // namespace
