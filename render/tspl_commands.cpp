@@ -1,5 +1,6 @@
 // The TSPL command emitters of CTSPLRenderClass: one operation per printer command, each
 // formatting exactly one command line into a local buffer and writing it to standard output.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -62,10 +63,10 @@ constexpr SwitchText kTearTexts[] = {{0, "SET TEAR OFF\r\n"}, {1, "SET TEAR ON\r
 // The text for a value, or "" when the printer has no command for it.
 template <size_t N>
 const char* LookUp(const SwitchText (&table)[N], int16_t value) {
-  for (const SwitchText& entry : table) {
-    if (entry.value == value) return entry.text;
-  }
-  return "";
+  const SwitchText* end = table + N;
+  const SwitchText* found =
+      std::find_if(table, end, [value](const SwitchText& entry) { return entry.value == value; });
+  return found == end ? "" : found->text;
 }
 
 // Label lengths of the fixed-height modes 1, 2 and 3, in millimetres.
@@ -119,7 +120,8 @@ bool CTSPLRenderClass::OutPutSizeCommand() {
   bool unrotated = (dm.dmOrientation == 1 && cfg.sRotate90 == 0) ||
                    (dm.dmOrientation == 2 && cfg.sRotate90 == 1);
   // 64-bit intermediates: the products of 16- and 32-bit fields may exceed 32 bits.
-  int64_t w, h;
+  int64_t w = 0;
+  int64_t h = 0;
   if (unrotated) {
     w = int64_t{cfg.sOutputXDPI} * phys.cx / dm.dmPrintQuality;
     h = int64_t{cfg.sOutputYDPI} * phys.cy / dm.dmYResolution + 1;

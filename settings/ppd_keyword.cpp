@@ -2,6 +2,7 @@
 // for keywords such as "OutputDPI" that are not printer options and so have no PPD handle entry.
 #include <cups/file.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -86,10 +87,7 @@ bool IsSkippedLine(const std::string& line) {
 LineKind ParseLine(const std::string& line, std::string& keyword, std::string& value) {
   if (IsSkippedLine(line)) return LineKind::kSkip;
   if (line[0] != '*') {
-    for (char c : line) {
-      if (!IsPpdSpace(c)) return LineKind::kStop;
-    }
-    return LineKind::kSkip;
+    return std::all_of(line.begin(), line.end(), IsPpdSpace) ? LineKind::kSkip : LineKind::kStop;
   }
   size_t pos = 1;
   const size_t n = line.size();
