@@ -441,3 +441,41 @@ TEST(WholeJob, CutEveryThreeLabelsOverTwoPages) {
                      "SET CUTTER 1\n" + block(1) + "SET CUTTER OFF\n" + block(0) +
                      "SET CUTTER 1\n" + block(1));
 }
+
+TEST(PagePipeline, DegenerateSizesNeverBreakTheJob) {
+  // A one-row raster at twice the printer resolution converts to 0 rows: the page is
+  // skipped (an ERROR line for CUPS), nothing is written and the job goes on.
+  {
+    qevtest::RenderJob job;
+    job.dev.dmPrintQuality = job.dev.dmYResolution = 406;
+    LoadPage(job, 16, 1, [](int, int) { return Rgb{0, 0, 0}; });
+    bool ok = false;
+    EXPECT_EQ(Render(job, true, &ok), "");
+    EXPECT_TRUE(ok);
+  }
+  // 2000 × 2 fitted to 800 dots would be (int)(800 × 2 / 2000) = 0 rows high; it keeps one.
+  {
+    qevtest::RenderJob job;
+    job.cfg.sOutputXDPI = job.cfg.sOutputYDPI = 254;
+    job.dev.dmPrintQuality = job.dev.dmYResolution = 254;
+    job.cfg.sMaxOutputWidth = 80;
+    job.cfg.sHalftoneMethod = 1;
+    LoadPage(job, 2000, 2, [](int, int) { return Rgb{0, 0, 0}; });
+    const std::string out = Render(job);
+    EXPECT_NE(out.find("SIZE 800 dot,1 dot\n"), std::string::npos) << out.substr(0, 60);
+    const std::vector<std::string> rows = BitmapRows(out);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(Dots(rows[0]), 800);
+  }
+  // Print modes other than 0 and 1 print like mode 0.
+  std::string outputs[2];
+  for (int16_t mode : {0, 2}) {
+    qevtest::RenderJob job;
+    job.cfg.sPaperMode = mode;
+    job.cfg.sHalftoneMethod = 1;
+    LoadPage(job, 40, 16, [](int x, int y) { return x == y ? Rgb{0, 0, 0} : White(x, y); });
+    outputs[mode / 2] = Render(job);
+  }
+  EXPECT_EQ(outputs[1], outputs[0]);
+  EXPECT_NE(outputs[0].find("SIZE 40 dot,16 dot\n"), std::string::npos);
+}
