@@ -141,6 +141,7 @@ TEST(ManagerThreadTest, ProcessInstanceDropsStatementsBeforeStart) {
   TempDir dir;
   manager->setLoggerPath(0, dir.path().c_str());
   manager->setLoggerName(0, "instance");
+  manager->enableLogger(0, true);  // an earlier stop in this process disabled it
   VLOG_ALARM("before start %d", 1);
   EXPECT_NE(access(dir.file("instance.log").c_str(), F_OK), 0);
   ASSERT_TRUE(manager->start());
