@@ -253,14 +253,18 @@ void InitLevels(tagOEMCFG* cfg, ppd_file_t* ppd) {
 void InitOutputDpi(tagOEMCFG* cfg, cups_page_header2_t* header) {
   if (cfg == nullptr || header == nullptr) return;
   const char* text = GetPpdKeywordValue("OutputDPI");
-  int16_t dpi;
-  if (text != nullptr) {
-    dpi = LowBits<int16_t>(strtol(text, nullptr, 10));
-  } else {
-    // Without the keyword every dot computation would yield 0: print at the raster's
-    // resolution instead.
+  int16_t dpi = text != nullptr ? LowBits<int16_t>(strtol(text, nullptr, 10)) : 0;
+  if (dpi <= 0) {
+    // Without a usable resolution every dot computation would yield 0 (or go negative):
+    // print at the raster's resolution instead.
     dpi = LowBits<int16_t>(header->HWResolution[0]);
-    fprintf(stderr, "DEBUG: The PPD has no OutputDPI keyword; printing at %d dpi.\n", dpi);
+    if (text == nullptr) {
+      fprintf(stderr, "DEBUG: The PPD has no OutputDPI keyword; printing at %d dpi.\n", dpi);
+    } else {
+      fprintf(stderr,
+              "DEBUG: The PPD's OutputDPI \"%s\" is not a resolution; printing at %d dpi.\n", text,
+              dpi);
+    }
   }
   cfg->sOutputYDPI = dpi;
   cfg->sOutputXDPI = dpi;

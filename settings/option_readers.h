@@ -28,7 +28,8 @@ void InitMode(tagOEMCFG* cfg, ppd_file_t* ppd);
 void InitCutMethod(tagOEMCFG* cfg, ppd_file_t* ppd);
 void InitInterval(tagOEMCFG* cfg, ppd_file_t* ppd);
 void InitFeed(tagOEMCFG* cfg, ppd_file_t* ppd);
-// Reads the plain keyword "OutputDPI"; without it, the header's horizontal resolution.
+// Reads the plain keyword "OutputDPI"; without it (or with a value that is not a positive
+// resolution), the header's horizontal resolution.
 void InitOutputDpi(tagOEMCFG* cfg, cups_page_header2_t* header);
 void InitMaxOutputWidth(tagOEMCFG* cfg, ppd_file_t* ppd);
 void InitIsSolidToDashed(tagOEMCFG* cfg, ppd_file_t* ppd);

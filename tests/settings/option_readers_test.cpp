@@ -282,6 +282,18 @@ TEST_F(OptionReadersTest, OutputDpiFromKeywordOrRasterResolution) {
   EXPECT_EQ(without.Messages(),
             std::vector<std::string>{"Init sOutputXDPI: 300, sOutputYDPI: 300"});
 
+  // A value that is no positive resolution falls back the same way.
+  for (const char* bad : {"0", "-203", "abc", "65536"}) {
+    spec.outputDpi = bad;
+    ASSERT_NE(Open(spec), nullptr);
+    TraceCapture unusable;
+    InitOutputDpi(&cfg_, &header);
+    EXPECT_EQ(cfg_.sOutputXDPI, 300) << bad;
+    EXPECT_EQ(cfg_.sOutputYDPI, 300) << bad;
+    EXPECT_EQ(unusable.Messages(),
+              std::vector<std::string>{"Init sOutputXDPI: 300, sOutputYDPI: 300"});
+  }
+
   // Without a header nothing happens.
   memset(&cfg_, 0, sizeof cfg_);
   InitOutputDpi(&cfg_, nullptr);
