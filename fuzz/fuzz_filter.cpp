@@ -1,0 +1,82 @@
+// Fuzz target: the whole filter in process (RunFilter: page loop, header validation, page
+// read, job configuration, page pipeline, page output) on arbitrary raster bytes with a fixed
+// PPD and an arbitrary option string. Input: one length byte N, N bytes of options, then the
+// raster stream. The TSPL goes to /dev/null; the trace is formatted but not written.
+#include <cups/raster.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "filter/rastoqevtspl.h"
+#include "fuzz/fuzz_support.h"
+
+namespace {
+
+// Caps that keep one run short; inputs beyond them are not run (they test nothing new,
+// only more of the same arithmetic).
+constexpr int kMaxPages = 6;
+constexpr uint64_t kMaxPixels = 1 << 16;     // pixels of one raster page
+constexpr uint64_t kMaxPageData = 4u << 20;  // bytes of one raster page
+constexpr double kMaxPrinterPixels = 2.5e5;  // pixels of a page at the printer resolution
+constexpr double kPrinterDpi = 203.0;        // OutputDPI of the fixed PPD
+
+// Reads the stream as the page loop will and says whether every page is within the caps.
+bool WithinCaps(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+  bool ok = true;
+  int pages = 0;
+  cups_page_header2_t h;
+  std::vector<uint8_t> sink(1 << 16);
+  while (ok && raster && cupsRasterReadHeader2(raster, &h)) {
+    const uint64_t pixels = uint64_t(h.cupsWidth) * h.cupsHeight;
+    const uint64_t data = uint64_t(h.cupsBytesPerLine) * h.cupsHeight;
+    const double xdpi = std::max(1u, h.HWResolution[0]), ydpi = std::max(1u, h.HWResolution[1]);
+    const double printer = (h.cupsWidth * kPrinterDpi / xdpi) * (h.cupsHeight * kPrinterDpi / ydpi);
+    if (++pages > kMaxPages || pixels > kMaxPixels || data > kMaxPageData ||
+        printer > kMaxPrinterPixels) {
+      ok = false;
+      break;
+    }
+    for (uint64_t left = data; left > 0;) {
+      const unsigned n = unsigned(std::min<uint64_t>(left, sink.size()));
+      if (cupsRasterReadPixels(raster, sink.data(), n) != n) break;
+      left -= n;
+    }
+  }
+  if (raster) cupsRasterClose(raster);
+  close(fd);
+  return ok;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  setenv("PPD", QEV_FUZZ_PPD, 1);
+  qevfuzz::DiscardStdout();
+  qevfuzz::QuietTrace();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const size_t optionLen = std::min<size_t>(data[0], size - 1);
+  std::string options(reinterpret_cast<const char*>(data + 1), optionLen);
+  options = options.c_str();  // argv strings end at their first NUL
+  qevfuzz::MemFile raster(data + 1 + optionLen, size - 1 - optionLen);
+  if (!raster.ok() || !WithinCaps(raster.path())) return -1;
+
+  std::string path = raster.path();
+  std::string args[] = {"rastertoqevcp", "1", "fuzz", "title", "1", options, path};
+  char* argv[8];
+  for (int i = 0; i < 7; ++i) argv[i] = &args[i][0];
+  argv[7] = nullptr;
+  RunFilter(7, argv);
+  return 0;
+}

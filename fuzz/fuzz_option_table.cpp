@@ -1,0 +1,50 @@
+// Fuzz target: the option table (InitalizeOemCfg with every option reader, then the device
+// mode and page device) on arbitrary PPD files that libcups accepts.
+#include <cups/ppd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "filter/records.h"
+#include "fuzz/fuzz_support.h"
+#include "settings/print_settings.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  qevfuzz::QuietTrace();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  qevfuzz::MemFile file(data, size);
+  if (!file.ok()) return 0;
+  ppd_file_t* ppd = ppdOpenFile(file.path().c_str());
+  if (!ppd) return 0;
+  setenv("PPD", file.path().c_str(), 1);  // OutputDPI is read from the file itself
+  ppdMarkDefaults(ppd);
+
+  cups_page_header2_t header;
+  memset(&header, 0, sizeof header);
+  header.cupsWidth = 400;
+  header.cupsHeight = 240;
+  header.cupsBitsPerColor = 8;
+  header.cupsBitsPerPixel = 24;
+  header.cupsBytesPerLine = 1200;
+  header.cupsColorSpace = CUPS_CSPACE_RGB;
+  header.HWResolution[0] = header.HWResolution[1] = 203;
+  header.NumCopies = 1;
+
+  tagOEMCFG cfg;
+  memset(&cfg, 0, sizeof cfg);
+  InitalizeOemCfg(&cfg, ppd, &header);
+  _DEVMODE devmode;
+  memset(&devmode, 0, sizeof devmode);
+  InitDevmode(&devmode, &header);
+  _OEMPDEV pdev;
+  memset(&pdev, 0, sizeof pdev);
+  InitOemPDEV(&pdev, &header);
+
+  unsetenv("PPD");
+  ppdClose(ppd);
+  return 0;
+}

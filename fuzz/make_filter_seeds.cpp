@@ -1,0 +1,49 @@
+// Writes the seed inputs of the filter fuzz target (one length byte, the option string, then
+// a raster stream written by libcups) into the directory named by argv[1]. Run once by hand;
+// the outputs are committed under fuzz/corpus/filter/.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/support/filter_runner.h"
+#include "tests/support/raster_writer.h"
+
+using qevtest::RasterPage;
+
+namespace {
+
+void Seed(const std::string& dir, const std::string& name, const std::string& options,
+          const std::vector<RasterPage>& pages) {
+  std::string bytes(1, char(options.size()));
+  bytes += options + qevtest::RasterBytes(pages);
+  if (!qevtest::WriteFile(dir + "/seed-" + name, bytes))
+    fprintf(stderr, "cannot write %s\n", name.c_str());
+}
+
+RasterPage Page(uint32_t w, uint32_t h, qevtest::RowFiller fill) {
+  RasterPage p;
+  p.width = w;
+  p.height = h;
+  p.fill = std::move(fill);
+  return p;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) return 1;
+  const std::string dir = argv[1];
+  Seed(dir, "rgb", "", {Page(24, 12, qevtest::GradientRgb())});
+  Seed(dir, "two-pages", "Halftone=c4 Rotation=c1",
+       {Page(40, 16, qevtest::SolidRgb(0, 0, 0)), Page(16, 40, qevtest::GradientRgb())});
+  RasterPage gray = Page(20, 10, qevtest::SolidByte(0x40));
+  gray.colorSpace = CUPS_CSPACE_K;
+  gray.bitsPerColor = 1;
+  RasterPage lowres = Page(10, 6, qevtest::GradientRgb());
+  lowres.xdpi = lowres.ydpi = 100;
+  Seed(dir, "gray-lowres", "IsToDashed=c1 SavePaper=c1 PrintMode=c1 AutoRotate=c1", {gray, lowres});
+  RasterPage truncated = Page(30, 30, qevtest::SolidRgb(10, 200, 30));
+  truncated.rowsToWrite = 5;
+  Seed(dir, "truncated", "Levels=c50 Brightness=c200 Contrast=cm50 Mirror=c1", {truncated});
+  return 0;
+}
