@@ -17,8 +17,8 @@ bool IsRgbSpace(unsigned space) {
 
 // The format of a supported depth and colour order; false for anything else.
 bool FormatOf(const cups_page_header2_t& h, PixelFormat* format) {
-  if (h.cupsColorOrder != CUPS_ORDER_CHUNKED) return false;
-  const unsigned space = h.cupsColorSpace;
+  if (RawEnum(h.cupsColorOrder) != CUPS_ORDER_CHUNKED) return false;
+  const unsigned space = unsigned(RawEnum(h.cupsColorSpace));
   if (h.cupsBitsPerColor == 8 && h.cupsBitsPerPixel == 24 && IsRgbSpace(space)) {
     *format = PixelFormat::kRgb24;
   } else if (h.cupsBitsPerColor == 8 && h.cupsBitsPerPixel == 8 && IsGraySpace(space)) {
@@ -50,7 +50,8 @@ bool CheckPageHeader(const cups_page_header2_t& h, PageLayout* layout, std::stri
   PixelFormat format;
   if (!FormatOf(h, &format)) {
     *reason = Format("unsupported raster format (%u bits per pixel, colour space %u, order %u)",
-                     h.cupsBitsPerPixel, h.cupsColorSpace, h.cupsColorOrder);
+                     h.cupsBitsPerPixel, unsigned(RawEnum(h.cupsColorSpace)),
+                     unsigned(RawEnum(h.cupsColorOrder)));
     return false;
   }
   const uint64_t rowBits = uint64_t(h.cupsWidth) * h.cupsBitsPerPixel;

@@ -5,7 +5,19 @@
 #include <cups/raster.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
+
+// The enumerated fields of a page header hold whatever the stream carried, often no
+// enumerator at all (loading such a value as the enum type is undefined): read them as the
+// 32-bit integers they are stored as.
+template <typename E>
+inline int32_t RawEnum(const E& field) {
+  static_assert(sizeof(E) == sizeof(int32_t), "header enums are stored in 32 bits");
+  int32_t value;
+  memcpy(&value, &field, sizeof value);
+  return value;
+}
 
 // Largest page buffer the filter allocates for one page.
 constexpr uint64_t kMaxPageBytes = uint64_t(1) << 30;

@@ -13,16 +13,16 @@
 void StartPage(ppd_file_t*, cups_page_header2_t* h, int page) {
   if (!h) return;
   VLOG_DEBUG("******************************Start Page %d ******************************", page);
-  VLOG_DEBUG("Duplex = %d", int(h->Duplex));
+  VLOG_DEBUG("Duplex = %d", RawEnum(h->Duplex));
   VLOG_DEBUG("HWResolution = [ %d %d ]", int(h->HWResolution[0]), int(h->HWResolution[1]));
   VLOG_DEBUG("ImagingBoundingBox = [ %d %d %d %d ]", int(h->ImagingBoundingBox[0]),
              int(h->ImagingBoundingBox[1]), int(h->ImagingBoundingBox[2]),
              int(h->ImagingBoundingBox[3]));
   VLOG_DEBUG("Margins = [ %d %d ]", int(h->Margins[0]), int(h->Margins[1]));
-  VLOG_DEBUG("ManualFeed = %d", int(h->ManualFeed));
+  VLOG_DEBUG("ManualFeed = %d", RawEnum(h->ManualFeed));
   VLOG_DEBUG("MediaPosition = %d", int(h->MediaPosition));
   VLOG_DEBUG("NumCopies = %d", int(h->NumCopies));
-  VLOG_DEBUG("Orientation = %d", int(h->Orientation));
+  VLOG_DEBUG("Orientation = %d", RawEnum(h->Orientation));
   VLOG_DEBUG("PageSize = [ %d %d ]", int(h->PageSize[0]), int(h->PageSize[1]));
   VLOG_DEBUG("cupsWidth = %d", int(h->cupsWidth));
   VLOG_DEBUG("cupsHeight = %d", int(h->cupsHeight));
@@ -30,8 +30,8 @@ void StartPage(ppd_file_t*, cups_page_header2_t* h, int page) {
   VLOG_DEBUG("cupsBitsPerColor = %d", int(h->cupsBitsPerColor));
   VLOG_DEBUG("cupsBitsPerPixel = %d", int(h->cupsBitsPerPixel));
   VLOG_DEBUG("cupsBytesPerLine = %d", int(h->cupsBytesPerLine));
-  VLOG_DEBUG("cupsColorOrder = %d", int(h->cupsColorOrder));
-  VLOG_DEBUG("cupsColorSpace = %d", int(h->cupsColorSpace));
+  VLOG_DEBUG("cupsColorOrder = %d", RawEnum(h->cupsColorOrder));
+  VLOG_DEBUG("cupsColorSpace = %d", RawEnum(h->cupsColorSpace));
   VLOG_DEBUG("cupsCompression = %d", int(h->cupsCompression));
 }
 

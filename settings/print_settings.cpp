@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "filter/page_format.h"
 #include "logging/vanta.h"
 #include "render/tspl_render.h"
 #include "settings/option_readers.h"
@@ -58,7 +59,7 @@ void InitDevmode(_DEVMODE* devmode, cups_page_header2_t* header) {
   devmode->dmOrientation = 1;
   devmode->dmPrintQuality = static_cast<int16_t>(header->HWResolution[0]);
   devmode->dmYResolution = static_cast<int16_t>(header->HWResolution[1]);
-  devmode->dmCollate = static_cast<int16_t>(header->Collate);
+  devmode->dmCollate = static_cast<int16_t>(RawEnum(header->Collate));
   VLOG_DEBUG("Init dmPrintQuality: %d, dmYResolution: %d", devmode->dmPrintQuality,
              devmode->dmYResolution);
   VLOG_DEBUG("Init dmOrientation: %d", devmode->dmOrientation);
