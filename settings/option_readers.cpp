@@ -50,6 +50,8 @@ void ReadAlways(tagOEMCFG* cfg, ppd_file_t* ppd, const char* option, int16_t tag
 }
 
 // Brightness and contrast: choices 0..200 become -200..200; absent gives 0 without a trace.
+// Codes far outside that range are clamped to +-kMaxToneAdjust: beyond about +-400 the tone
+// table is already all black or all white, and unbounded values overflow its arithmetic.
 void ReadSigned200(tagOEMCFG* cfg, ppd_file_t* ppd, const char* option, int32_t tagOEMCFG::*field,
                    const char* name) {
   if (cfg == nullptr || ppd == nullptr) return;
@@ -58,7 +60,10 @@ void ReadSigned200(tagOEMCFG* cfg, ppd_file_t* ppd, const char* option, int32_t 
     cfg->*field = 0;
     return;
   }
-  cfg->*field = LowBits<int32_t>(2 * int64_t{code} - 200);
+  int64_t value = 2 * int64_t{code} - 200;
+  if (value > kMaxToneAdjust) value = kMaxToneAdjust;
+  if (value < -kMaxToneAdjust) value = -kMaxToneAdjust;
+  cfg->*field = static_cast<int32_t>(value);
   VLOG_DEBUG("Init %s: %d", name, cfg->*field);
 }
 

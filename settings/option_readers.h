@@ -44,6 +44,9 @@ void InitFixedHeight(tagOEMCFG* cfg, ppd_file_t* ppd);
 void InitStartOffsetValue(tagOEMCFG* cfg, ppd_file_t* ppd);
 void InitEndOffsetValue(tagOEMCFG* cfg, ppd_file_t* ppd);
 
+// Limit of nBrightness and nContrast (their choices give -200..200).
+constexpr int32_t kMaxToneAdjust = 10000;
+
 // Gamma x 100 limits of nLevelsAdj.
 constexpr int32_t kMinLevelsAdj = 1;
 constexpr int32_t kMaxLevelsAdj = 999;

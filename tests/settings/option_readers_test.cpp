@@ -148,10 +148,12 @@ TEST_F(OptionReadersTest, BrightnessAndContrastSpanMinus200To200) {
                                                     {InitContrast, "Contrast"}};
   for (const auto& r : readers) {
     auto value = [&] { return r.first == InitBrightness ? cfg_.nBrightness : cfg_.nContrast; };
-    // The largest code wraps as 32-bit arithmetic would (2 x 2147483647 - 200 = 2^32 - 202),
-    // without undefined overflow.
+    // Codes beyond the choices keep the scale until the clamp that keeps the tone arithmetic
+    // from overflowing.
     const std::pair<const char*, int32_t> cases[] = {
-        {"0", -200}, {"100", 0}, {"200", 200}, {"150", 100}, {"2147483647", -202}};
+        {"0", -200},           {"100", 0},        {"200", 200},           {"150", 100},
+        {"250", 300},          {"-50", -300},     {"5100", 10000},        {"5101", 10000},
+        {"2147483647", 10000}, {"-4900", -10000}, {"-2147483648", -10000}};
     for (const auto& c : cases) {
       auto records = ReadCode(r.first, r.second, c.first);
       EXPECT_EQ(value(), c.second) << r.second << " " << c.first;
