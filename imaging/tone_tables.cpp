@@ -50,8 +50,9 @@ void CBmpProcessing::InitColorLevelsData(int index) {
 void CBmpProcessing::InitColorLevelsTable(int index) {
   if (!ValidIndex(index)) return;
   const COLORLEVELSITEM& item = levelsItems[index];
-  // An empty input range would divide by zero; such an item is refused and the table kept.
-  if (item.inputHigh <= item.inputLow) return;
+  // An empty input range would divide by zero, and a gamma that is not positive would raise
+  // black to an infinite level: such an item is refused and the table kept.
+  if (item.inputHigh <= item.inputLow || !(item.gamma > 0.0f)) return;
   if (index == 3) {
     for (int t = 0; t < 3; ++t) {
       if (levelsBuilt[t]) continue;
