@@ -2,6 +2,7 @@
 // print method, darkness, speed and after-print choices, compared byte for byte with the
 // lines the settings call for, followed by the page's own output.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -185,6 +186,9 @@ TEST(JobTraceTest, ConfigurationRecordsInOrder) {
     size_t suffix = text.rfind(' ');  // the source position after the message
     if (suffix != std::string::npos) text.resize(suffix);
     messages.push_back(text);
+  }
+  if (messages.empty() && access("/tmp/qztspl.log", W_OK) != 0) {
+    GTEST_SKIP() << "/tmp/qztspl.log is not writable here, so the filter could not trace";
   }
   auto begin = std::find(messages.begin(), messages.end(), "Begin to initialize configures");
   auto end = std::find(begin, messages.end(), "Result of StartDocCMD is 1");
