@@ -479,3 +479,34 @@ TEST(PagePipeline, DegenerateSizesNeverBreakTheJob) {
   EXPECT_EQ(outputs[1], outputs[0]);
   EXPECT_NE(outputs[0].find("SIZE 40 dot,16 dot\n"), std::string::npos);
 }
+
+TEST(PagePipeline, DashesFollowTheRunAcrossRowPadding) {
+  // Print mode 1 fits after converting: at 254 dpi an 81 mm maximum is 810 dots, so the rows
+  // are 810 pixels in a stride of 812. A full black row's run (pixels 1..809) is handed on at
+  // the next row start and must be dashed where it lies, from pixel 1: dash 2 mm = 20, gap
+  // 1 mm = 10, period 30, so pixels 1 + (m - 10 .. m - 1) turn white for m = 30 .. 780.
+  qevtest::RenderJob job;
+  job.cfg.sOutputXDPI = job.cfg.sOutputYDPI = 254;
+  job.dev.dmPrintQuality = job.dev.dmYResolution = 254;
+  job.cfg.sPaperMode = 1;
+  job.cfg.sMaxOutputWidth = 81;
+  job.cfg.sHalftoneMethod = 1;
+  job.cfg.sIsLineImaginary = 1;
+  job.cfg.sMinImaginaryLineLen = 1;
+  job.cfg.sBlackInterval = 2;
+  job.cfg.sWhiteInterval = 1;
+  // Content rows 0..15 (markers at both ends) with a rule in rows 4..11: 1000 × 16 becomes
+  // 810 × (int)(810 × 16 / 1000) = 12 rows, the rule covering rows 3..8 of them.
+  LoadPage(job, 1000, 16, [](int x, int y) {
+    return (y >= 4 && y < 12) || (x == 0 && (y == 0 || y == 15)) ? Rgb{0, 0, 0} : White(x, y);
+  });
+  const std::string out = Render(job);
+  ASSERT_NE(out.find("BITMAP 0,0,102,12,0,"), std::string::npos) << out.substr(0, 80);
+  const std::vector<std::string> rows = BitmapRows(out);
+  ASSERT_EQ(rows.size(), 12u);
+  std::string expected = std::string(810, '#') + std::string(6, '.');
+  for (int m = 30; m < 809; m += 30) {
+    for (int k = m - 10; k < m; ++k) expected[1 + k] = '.';
+  }
+  EXPECT_EQ(rows[6], expected);
+}
