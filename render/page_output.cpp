@@ -173,7 +173,7 @@ BitmapGeometry OutputGeometry(const tagRECT& imageRect, bool mirror, uint32_t la
     r.left = static_cast<int32_t>(static_cast<uint32_t>(left));
     r.right = static_cast<int32_t>(static_cast<uint32_t>(right));
   }
-  BitmapGeometry geo;
+  BitmapGeometry geo{};
   geo.rect = r;
   const int64_t aligned = r.left / 8 * 8;
   geo.bitsPerRow = ClampToInt32(r.right - aligned + 1);
