@@ -1,0 +1,48 @@
+// Shared checks of the hardening suite: a run ended as CUPS expects (status 0, no signal, no
+// timeout, no sanitizer report) and its TSPL is complete, read back by the preview parser.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/filter_runner.h"
+#include "tools/tspl2png/tspl_parser.h"
+
+namespace qevtest {
+
+// The bundled sample PPD: a 50 x 30 mm label printer at 203 dpi with its usual options.
+inline std::string SamplePpd() { return std::string(QEV_SOURCE_DIR) + "/samples/sample-label.ppd"; }
+
+// The TSPL stream read back: every command well formed, every BITMAP with all its data.
+struct Tspl {
+  bool complete = false;
+  std::string error;  // the parser's reason when not complete
+  int labels = 0;     // PRINT commands executed
+};
+
+inline Tspl ReadTspl(const std::string& out) {
+  tspl::Parser::Options options;
+  options.dpi = 203;
+  tspl::Parser parser(options);
+  Tspl t;
+  t.complete = parser.Parse(reinterpret_cast<const uint8_t*>(out.data()), out.size(),
+                            [&t](const tspl::Label&, int, int) {
+                              ++t.labels;
+                              return true;
+                            });
+  t.error = parser.error();
+  return t;
+}
+
+// Exit status 0, not killed, not timed out, and nothing from a sanitizer on standard error.
+inline void ExpectCleanEnd(const RunResult& r) {
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.termSignal, 0);
+  EXPECT_EQ(r.exitStatus, 0);
+  for (const char* report : {"Sanitizer", "runtime error", "LeakSanitizer", "ThreadSanitizer"}) {
+    EXPECT_EQ(r.err.find(report), std::string::npos) << r.err;
+  }
+}
+
+}  // namespace qevtest
