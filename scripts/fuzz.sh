@@ -15,6 +15,7 @@ shift || true
 TARGETS=("$@")
 [ ${#TARGETS[@]} -eq 0 ] && TARGETS=(filter ppd_keyword option_table imaging log_config tspl_parser)
 BUILD="${QEV_FUZZ_BUILD:-$OUT/build-fuzz}"
+export LSAN_OPTIONS="suppressions=$ROOT/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 
 mkdir -p "$OUT/fuzz"
 log "building the fuzz targets in $BUILD"
