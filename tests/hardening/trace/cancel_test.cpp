@@ -1,0 +1,69 @@
+// SIGTERM at chosen moments of a long job (as CUPS cancels a job): the filter ends with
+// status 0, its TSPL stops after a whole page, and no page is started after the cancel.
+// The signal is sent once the trace shows the page loop running (the handler is in place).
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hardening_util.h"
+#include "tests/support/raster_writer.h"
+#include "tests/support/trace_log.h"
+
+namespace qevtest {
+namespace {
+
+constexpr int kPages = 400;
+
+class CancelAt : public testing::TestWithParam<int> {};
+
+TEST_P(CancelAt, EndsCleanlyAfterAWholePage) {
+  RasterPage page;
+  page.width = 200;
+  page.height = 120;
+  page.fill = GradientRgb();
+  const std::string job = RasterBytes(std::vector<RasterPage>(kPages, page));
+
+  TraceLog trace;
+  FilterRun run;
+  run.args = JobArgs();
+  run.ppd = SamplePpd();
+  FilterProcess proc(run);
+  ASSERT_TRUE(proc.started());
+  // The job is fed from a thread of its own: the pipe holds only part of it.
+  std::thread feeder([&] { proc.Write(job); });
+
+  const std::string firstPage = std::string(30, '*') + "Start Page 1 " + std::string(30, '*');
+  bool looping = false;
+  for (int i = 0; i < 4000 && !looping; ++i) {
+    looping = FindMessage(trace.Messages(proc.pid()), firstPage) >= 0;
+    if (!looping) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(GetParam()));
+  const bool signalled = proc.Signal(SIGTERM);
+  const RunResult r = proc.Finish(120000);
+  feeder.join();
+  ASSERT_TRUE(looping) << "the page loop never started";
+  ASSERT_TRUE(signalled);
+
+  ExpectCleanEnd(r);
+  const Tspl tspl = ReadTspl(r.out);
+  EXPECT_TRUE(tspl.complete) << tspl.error;  // no page cut off in the middle
+  EXPECT_GE(tspl.labels, 1);                 // the page in the buffer is still printed
+  // Every page begun in the trace was printed; none was begun after the last one printed.
+  const std::vector<std::string> messages = trace.Messages(r.pid);
+  int started = 0;
+  for (const std::string& m : messages) started += m.find("Start Page ") != std::string::npos;
+  EXPECT_EQ(started, tspl.labels);
+  std::cout << "cancel after " << GetParam() << " ms: " << tspl.labels << " of " << kPages
+            << " pages printed\n";
+}
+
+// From right after the first header to well into the job.
+INSTANTIATE_TEST_SUITE_P(Moments, CancelAt, testing::Values(0, 5, 50, 400, 1000, 2500));
+
+}  // namespace
+}  // namespace qevtest
