@@ -1,5 +1,7 @@
 // Page to cropped 8-bit gray: rotation, brightness/contrast, tone curve, gray conversion,
 // column limit and the byte-aligned crop to the content, in one pass over the page.
+// The tone and light tables are folded once per call into per-channel lookups, so a pixel
+// costs three table loads and two adds, and the page is walked row by row in every turn.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -9,23 +11,87 @@
 
 namespace {
 
-// Where source pixel (x, y) of a W x H page lands in the turned page: col = c0 + cdx*x and
-// row = r0 + rdx*x for one source row, so the pixel loop only adds.
-struct RowMap {
-  int64_t c0, cdx, r0, rdx;
+// A channel's lookup entry packs, from bit 0, its weighted tone level (11, 16 or 5 times the
+// level; a pixel's three sum to at most 8160), then three counters that the sum of a pixel's
+// three entries adds up: tone levels below 250, zeros, and source values of 250 or more.
+constexpr int kToneShift = 13, kZeroShift = 15, kNearShift = 17;
+constexpr uint32_t kWeightMask = (1u << kToneShift) - 1;
+constexpr uint32_t kAllZero = 3u << kZeroShift;
+constexpr uint32_t kNearWhite = 3u << kNearShift;  // highest field: a plain compare finds it
+
+struct GrayLut {
+  uint32_t blue[256], green[256], red[256];
+  uint8_t gray[256];  // 8-bit sources: the value of gray byte v
+  uint8_t black;      // pure black, which brightness and contrast leave alone
 };
 
-RowMap MapRow(int rotation, int64_t W, int64_t H, int64_t y) {
-  switch (rotation) {
-    case 0:  // quarter turn counter-clockwise
-      return {y, 0, W - 1, -1};
-    case 1:  // half turn
-      return {W - 1, -1, H - 1 - y, 0};
-    case 2:  // quarter turn clockwise
-      return {H - 1 - y, 0, 0, 1};
-    default:
-      return {0, 1, y, 0};
+uint8_t ToneValue(uint32_t weighted, bool anyBelow250) {
+  return anyBelow250 ? static_cast<uint8_t>(weighted >> 5) : 255;
+}
+
+void BuildLut(const uint8_t* tone, const int16_t* light, bool useLight, GrayLut* lut) {
+  for (int v = 0; v < 256; ++v) {
+    const int level = useLight ? tone[static_cast<uint8_t>(light[v])] : tone[v];
+    const uint32_t flags = (uint32_t{level < 250} << kToneShift) |
+                           (uint32_t{v >= 250} << kNearShift) | (uint32_t{v == 0} << kZeroShift);
+    lut->blue[v] = 5 * level | flags;
+    lut->green[v] = 16 * level | flags;
+    lut->red[v] = 11 * level | flags;
   }
+  lut->black = ToneValue(32 * tone[0], tone[0] < 250);
+  for (int v = 0; v < 256; ++v) {
+    const int level = useLight ? tone[static_cast<uint8_t>(light[v])] : tone[v];
+    lut->gray[v] = v >= 250 ? 255 : (v == 0 ? lut->black : ToneValue(32 * level, level < 250));
+  }
+}
+
+inline uint8_t PixelValue(uint32_t sum, uint8_t black) {
+  if (sum >= kNearWhite) return 255;
+  if ((sum & kAllZero) == kAllZero) return black;
+  return ToneValue(sum & kWeightMask, (sum >> kToneShift) & 3);
+}
+
+// First and last index of the content seen in a run of pixels; empty while last < 0.
+struct Span {
+  int64_t first = -1, last = -1;
+  bool Empty() const { return last < 0; }
+};
+
+// Converts n pixels to gray values (255 for near-white) and finds the content among them:
+// every pixel when kAll, else those that are not near-white.
+template <int kBpp, bool kAll>
+Span ConvertRun(const uint8_t* p, int64_t n, uint8_t* out, const GrayLut& lut) {
+  Span s;
+  for (int64_t i = 0; i < n; ++i, p += kBpp) {
+    bool content;
+    if (kBpp == 1) {
+      out[i] = lut.gray[p[0]];
+      content = p[0] < 250;
+    } else {
+      const uint32_t sum = lut.blue[p[0]] + lut.green[p[1]] + lut.red[p[2]];
+      out[i] = PixelValue(sum, lut.black);
+      content = sum < kNearWhite;
+    }
+    if (!kAll && content) {
+      if (s.first < 0) s.first = i;
+      s.last = i;
+    }
+  }
+  if (kAll && n > 0) s = Span{0, n - 1};
+  return s;
+}
+
+// The content of n pixels whose values are not needed (they lie beyond the column limit).
+Span ScanRun(const uint8_t* p, int64_t n, int bpp, bool all) {
+  Span s;
+  if (n <= 0) return s;
+  if (all) return Span{0, n - 1};
+  for (int64_t i = 0; i < n; ++i, p += bpp) {
+    if (p[0] >= 250 && p[bpp - 1] >= 250 && p[bpp / 2] >= 250) continue;
+    if (s.first < 0) s.first = i;
+    s.last = i;
+  }
+  return s;
 }
 
 // Bounds of the content seen so far; columns and rows are tracked apart because a pixel
@@ -33,7 +99,94 @@ RowMap MapRow(int rotation, int64_t W, int64_t H, int64_t y) {
 struct Box {
   int64_t minCol = std::numeric_limits<int64_t>::max(), maxCol = -1;
   int64_t minRow = std::numeric_limits<int64_t>::max(), maxRow = -1;
+  void Rows(int64_t a, int64_t b) {
+    minRow = std::min(minRow, a);
+    maxRow = std::max(maxRow, b);
+  }
+  void Cols(int64_t a, int64_t b) {
+    minCol = std::min(minCol, a);
+    maxCol = std::max(maxCol, b);
+  }
 };
+
+// One call's page walk: the source W x H at bpp bytes per pixel, the turned page of R rows in
+// mid (stride S, N columns that receive pixels).
+struct Walk {
+  const uint8_t* src;
+  int64_t srcStride, W, H, bpp, N, S;
+  uint8_t* mid;
+  uint8_t* line;  // scratch rows: 8 source rows of W values
+  const GrayLut* lut;
+  bool all;  // skip white clear: every pixel is content
+  Box box;
+
+  const uint8_t* Row(int64_t y) const { return src + y * srcStride; }
+
+  Span Convert(const uint8_t* p, int64_t n, uint8_t* out) const {
+    if (bpp == 1)
+      return all ? ConvertRun<1, true>(p, n, out, *lut) : ConvertRun<1, false>(p, n, out, *lut);
+    return all ? ConvertRun<3, true>(p, n, out, *lut) : ConvertRun<3, false>(p, n, out, *lut);
+  }
+  Span Scan(const uint8_t* p, int64_t n) const { return ScanRun(p, n, static_cast<int>(bpp), all); }
+
+  void Upright();
+  void HalfTurn();
+  void QuarterTurn(bool clockwise);
+};
+
+// No turn: source row y is page row y; columns from N on are dropped.
+void Walk::Upright() {
+  for (int64_t y = 0; y < H; ++y) {
+    const Span in = Convert(Row(y), N, mid + y * S);
+    const Span beyond = Scan(Row(y) + N * bpp, W - N);
+    if (!in.Empty()) box.Cols(in.first, in.last);
+    if (!in.Empty() || !beyond.Empty()) box.Rows(y, y);
+  }
+}
+
+// Half turn: source row y is page row H - 1 - y read backwards, so the columns that survive
+// the limit are the source's last N.
+void Walk::HalfTurn() {
+  const int64_t skipped = W - N;
+  for (int64_t y = 0; y < H; ++y) {
+    const Span in = Convert(Row(y) + skipped * bpp, N, line);
+    uint8_t* dst = mid + (H - 1 - y) * S;
+    for (int64_t i = 0; i < N; ++i) dst[N - 1 - i] = line[i];
+    const Span beyond = Scan(Row(y), skipped);
+    if (!in.Empty()) box.Cols(N - 1 - in.last, N - 1 - in.first);
+    if (!in.Empty() || !beyond.Empty()) box.Rows(H - 1 - y, H - 1 - y);
+  }
+}
+
+// Quarter turns: source row y becomes page column y (counter-clockwise, page row W - 1 - x)
+// or column H - 1 - y (clockwise, page row x). Eight source rows are converted together so
+// that each page row receives eight neighbouring bytes at once.
+void Walk::QuarterTurn(bool clockwise) {
+  // Source rows whose column lies within the limit.
+  const int64_t y0 = clockwise ? H - N : 0, y1 = clockwise ? H : N;
+  for (int64_t y = 0; y < H; ++y) {
+    if (y >= y0 && y < y1) continue;
+    const Span s = Scan(Row(y), W);
+    if (!s.Empty())
+      box.Rows(clockwise ? s.first : W - 1 - s.last, clockwise ? s.last : W - 1 - s.first);
+  }
+  for (int64_t y = y0; y < y1; y += 8) {
+    const int64_t n = std::min<int64_t>(8, y1 - y);
+    for (int64_t k = 0; k < n; ++k) {
+      const Span s = Convert(Row(y + k), W, line + k * W);
+      if (s.Empty()) continue;
+      const int64_t col = clockwise ? H - 1 - (y + k) : y + k;
+      box.Cols(col, col);
+      box.Rows(clockwise ? s.first : W - 1 - s.last, clockwise ? s.last : W - 1 - s.first);
+    }
+    // Page columns of this group, left to right: the group's rows in order, or reversed.
+    const int64_t firstCol = clockwise ? H - y - n : y;
+    for (int64_t x = 0; x < W; ++x) {
+      uint8_t* dst = mid + (clockwise ? x : W - 1 - x) * S + firstCol;
+      for (int64_t k = 0; k < n; ++k) dst[clockwise ? n - 1 - k : k] = line[k * W + x];
+    }
+  }
+}
 
 void SetEmptyResult(tagBITMAPINFOHEADER* header, tagRECT* crop) {
   *crop = tagRECT{0, 0, 0, 0};
@@ -56,8 +209,6 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
   if (depth != 8 && depth != 24) return false;
   const int64_t W = header->biWidth > 0 ? header->biWidth : 0;
   const int64_t H = header->biHeight > 0 ? header->biHeight : 0;
-  const int64_t srcStride = ((W * depth + 31) / 32) * 4;
-  const int bpp = depth / 8;
 
   // Frame of the turned page: R rows of at most N columns.
   const bool quarter = rotation == 0 || rotation == 2;
@@ -67,40 +218,32 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
       static_cast<int64_t>(std::min<uint64_t>(limit, static_cast<uint64_t>(quarter ? H : W)));
   const int64_t S = ((N * 8 + 31) / 32) * 4;
   if (R * S > std::numeric_limits<uint32_t>::max()) return false;  // no sane page is that big
+  // Every byte of the first N columns receives a pixel; only the row padding needs its white.
   uint8_t* mid = static_cast<uint8_t*>(std::malloc(R * S > 0 ? R * S : 1));
-  if (mid == nullptr) return false;
-  std::memset(mid, 255, R * S);
-
-  const bool light = brightness != 0 || contrast != 0;
-  const uint8_t* tone = levelsTables[0];
-  Box box;
-  for (int64_t y = 0; y < H; ++y) {
-    const uint8_t* p = src + y * srcStride;
-    const RowMap m = MapRow(rotation, W, H, y);
-    int64_t col = m.c0, row = m.r0;
-    for (int64_t x = 0; x < W; ++x, p += bpp, col += m.cdx, row += m.rdx) {
-      uint8_t b = p[0], g = p[0], r = p[0];
-      if (bpp == 3) {
-        g = p[1];
-        r = p[2];
-      }
-      uint8_t value = 255;
-      if (b >= 250 && g >= 250 && r >= 250) {
-        if (skipWhite) continue;  // near-white: not drawn, not content
-      } else {
-        if (light) Light(r, g, b);
-        const int tr = tone[r], tg = tone[g], tb = tone[b];
-        if (tr < 250 || tg < 250 || tb < 250)
-          value = static_cast<uint8_t>((11 * tr + 16 * tg + 5 * tb) >> 5);
-      }
-      if (row < box.minRow) box.minRow = row;
-      if (row > box.maxRow) box.maxRow = row;
-      if (col >= N) continue;  // beyond the column limit: dropped
-      if (col < box.minCol) box.minCol = col;
-      if (col > box.maxCol) box.maxCol = col;
-      mid[row * S + col] = value;
-    }
+  uint8_t* line = static_cast<uint8_t*>(std::malloc(W > 0 ? 8 * W : 1));
+  GrayLut* lut = static_cast<GrayLut*>(std::malloc(sizeof(GrayLut)));
+  if (mid == nullptr || line == nullptr || lut == nullptr) {
+    std::free(mid);
+    std::free(line);
+    std::free(lut);
+    return false;
   }
+  if (S > N)
+    for (int64_t r = 0; r < R; ++r) std::memset(mid + r * S + N, 255, S - N);
+  BuildLut(levelsTables[0], lightTable, brightness != 0 || contrast != 0, lut);
+
+  Walk walk{
+      src,  ((W * depth + 31) / 32) * 4, W, H, depth / 8, N, S, mid, line, lut, skipWhite == 0,
+      Box()};
+  if (quarter)
+    walk.QuarterTurn(rotation == 2);
+  else if (rotation == 1)
+    walk.HalfTurn();
+  else
+    walk.Upright();
+  std::free(line);
+  std::free(lut);
+  const Box& box = walk.box;
 
   // Content found only beyond the column limit leaves no column to crop to; such a page is
   // as empty as a blank one (otherwise the box would come out with a negative width).
@@ -121,19 +264,19 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
   header->biBitCount = 8;
   header->biSizeImage = size;
 
+  const int64_t copy = std::min(outStride, S - left);
   if (*out == nullptr) {
     *out = static_cast<uint8_t*>(std::malloc(size));
     if (*out == nullptr) {
       std::free(mid);
       return false;
     }
-    std::memset(*out, 255, size);
+    if (copy < outStride) std::memset(*out, 255, size);  // else every byte is copied below
     *outLen = size;
   } else if (*outLen < size) {
     std::free(mid);
     return false;
   }
-  const int64_t copy = std::min(outStride, S - left);
   for (int64_t i = 0; i < height; ++i)
     std::memcpy(*out + i * outStride, mid + (box.minRow + i) * S + left, copy);
   std::free(mid);
