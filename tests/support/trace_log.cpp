@@ -71,8 +71,11 @@ TraceLog::TraceLog(std::string path) : path_(std::move(path)) {
 }
 
 std::vector<TraceRecord> TraceLog::Records(int tid) const {
+  // A log file that was removed and started again since construction is read from its start.
+  struct stat st;
+  const size_t from = stat(path_.c_str(), &st) == 0 && size_t(st.st_size) >= start_ ? start_ : 0;
   std::ifstream f(path_, std::ios::binary);
-  f.seekg(std::streamoff(start_));
+  f.seekg(std::streamoff(from));
   std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   std::vector<TraceRecord> mine;
   for (TraceRecord& r : ParseTrace(text))
