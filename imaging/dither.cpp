@@ -2,6 +2,7 @@
 // and Stucki error diffusion, six ordered dithers and the block-wise local threshold.
 #include "imaging/dither.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -39,26 +40,164 @@ void FixedThreshold(const Page& pg) {
   }
 }
 
-inline uint8_t ClampByte(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+constexpr int ClampLevel(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+
+// ---- Floyd-Steinberg ----
+// The diffusion works in place in the source, and the clamp after every single share makes
+// the order of the shares matter. A pixel's level is final once it holds, in this order, the
+// shares from the pixels above left, above and above right, then its left neighbour's share.
+// Only that last share is a serial chain along the row; the rest is spread eight pixels at a
+// time, and four rows run their chains together in a wavefront so that the chains overlap.
+
+// Error of a pixel decided at level v.
+constexpr int DiffusionError(int v) { return v <= 128 ? v : v - 255; }
+
+// Indexed by the unclamped sum t (-64..319) that a pixel reaches before its clamp: the share
+// the pixel hands right (7/16 of its error) and its clamped level. Looking the share up by t
+// keeps the clamp off the serial chain.
+constexpr int kSumBias = 64, kSumRange = 384;
+struct SumTables {
+  int16_t rightShare[kSumRange];
+  uint8_t level[kSumRange];
+};
+constexpr SumTables MakeSumTables() {
+  SumTables t{};
+  for (int i = 0; i < kSumRange; ++i) {
+    const int v = ClampLevel(i - kSumBias);
+    t.rightShare[i] = static_cast<int16_t>(DiffusionError(v) * 7 / 16);
+    t.level[i] = static_cast<uint8_t>(v);
+  }
+  return t;
+}
+constexpr SumTables kSums = MakeSumTables();
+const int16_t* const kRightShareOf = kSums.rightShare + kSumBias;
+const uint8_t* const kLevelOf = kSums.level + kSumBias;
+constexpr int kNoLeftNeighbour = 255;  // a sum whose level has no error: the first pixel
+
+// Pixel x of a row takes 1/16 of the error above left, 5/16 of the error above and 3/16 of
+// the error above right, clamped after each. A missing neighbour counts as no error.
+inline uint8_t TakeSharesFromAbove(int b, int left, int up, int right) {
+  b = ClampLevel(b + left / 16);
+  b = ClampLevel(b + up * 5 / 16);
+  return static_cast<uint8_t>(ClampLevel(b + right * 3 / 16));
+}
+
+// Eight pixels at once: 16-bit lanes hold every intermediate value without overflow.
+typedef int16_t Lanes __attribute__((vector_size(16)));
+typedef uint8_t Bytes8 __attribute__((vector_size(8)));
+typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+
+inline Lanes LoadLanes(const uint8_t* p) {
+  Bytes8 b;
+  std::memcpy(&b, p, sizeof b);
+  return __builtin_convertvector(b, Lanes);
+}
+inline Lanes LaneErrors(Lanes v) { return v - ((v > 128) & 255); }
+inline Lanes LaneDiv16(Lanes t) { return (t + ((t >> 15) & 15)) >> 4; }  // toward zero
+inline Lanes LaneClamp(Lanes t) {
+  t &= ~(t >> 15);  // below 0: 0
+  const Lanes over = t > 255;
+  return (t & ~over) | (over & 255);  // above 255: 255
+}
+
+// Pixels x0..x1-1 (x1 <= w) of a row take their shares from the final row above.
+void TakeSharesFromAbove(const uint8_t* up, uint8_t* row, uint32_t x0, uint32_t x1, uint32_t w) {
+  auto one = [&](uint32_t x) {
+    row[x] = TakeSharesFromAbove(row[x], x > 0 ? DiffusionError(up[x - 1]) : 0,
+                                 DiffusionError(up[x]), x + 1 < w ? DiffusionError(up[x + 1]) : 0);
+  };
+  uint32_t x = x0;
+  if (x == 0 && x < x1) one(x++);
+  for (; x + 8 <= x1 && x + 8 < w; x += 8) {  // lanes read up[x - 1 .. x + 8]
+    Lanes b = LaneClamp(LoadLanes(row + x) + LaneDiv16(LaneErrors(LoadLanes(up + x - 1))));
+    b = LaneClamp(b + LaneDiv16(LaneErrors(LoadLanes(up + x)) * 5));
+    b = LaneClamp(b + LaneDiv16(LaneErrors(LoadLanes(up + x + 1)) * 3));
+    const Bytes8 levels = __builtin_convertvector(b, Bytes8);
+    std::memcpy(row + x, &levels, sizeof levels);
+  }
+  for (; x < x1; ++x) one(x);
+}
+
+// A row whose levels are final becomes black and white.
+void DecideRow(const uint8_t* s, uint8_t* d, uint32_t w, uint8_t white, uint8_t black) {
+  uint32_t x = 0;
+  for (; x + 16 <= w; x += 16) {
+    Bytes16 v;
+    std::memcpy(&v, s + x, sizeof v);
+    const Bytes16 isWhite = reinterpret_cast<Bytes16>(v > 128);
+    const Bytes16 out = (isWhite & white) | (~isWhite & black);
+    std::memcpy(d + x, &out, sizeof out);
+  }
+  for (; x < w; ++x) d[x] = s[x] <= 128 ? black : white;
+}
+
+// Row by row with one chain at a time: the way that needs no scratch memory.
+void DiffuseRowByRow(const Page& pg) {
+  for (uint32_t y = 0; y < pg.height; ++y) {
+    uint8_t* s = pg.SrcRow(y);
+    int t = kNoLeftNeighbour;
+    for (uint32_t x = 0; x < pg.width; ++x) s[x] = kLevelOf[t = s[x] + kRightShareOf[t]];
+    DecideRow(s, pg.DstRow(y), pg.width, pg.white, pg.black);
+    if (y + 1 < pg.height) TakeSharesFromAbove(s, pg.SrcRow(y + 1), 0, pg.width, pg.width);
+  }
+}
+
+// The wavefront: kBand rows in a scratch band of whole chunks. At step j, band row k works on
+// chunk j - 2k: the row above has then finished the chunk after it, so the shares from above
+// for this chunk are all known. Rows with no chunk at a step run on an idle chunk instead, so
+// the inner loop has no branch; chunk ends beyond the width are scratch too.
+constexpr uint32_t kBand = 4, kChunk = 16;
+
+void DiffuseBand(uint8_t* band, uint32_t bandStride, uint32_t rows, uint32_t w, uint8_t* idle) {
+  const uint32_t chunks = bandStride / kChunk;
+  int t[kBand] = {kNoLeftNeighbour, kNoLeftNeighbour, kNoLeftNeighbour, kNoLeftNeighbour};
+  for (uint32_t j = 0; j < chunks + 2 * (rows - 1); ++j) {
+    uint8_t* p[kBand];
+    for (uint32_t k = 0; k < kBand; ++k) {
+      const int64_t c = static_cast<int64_t>(j) - 2 * static_cast<int64_t>(k);
+      if (k >= rows || c < 0 || c >= chunks) {
+        p[k] = idle;
+        continue;
+      }
+      const uint32_t x0 = static_cast<uint32_t>(c) * kChunk;
+      uint8_t* row = band + k * bandStride;
+      if (k > 0) TakeSharesFromAbove(row - bandStride, row, x0, std::min(x0 + kChunk, w), w);
+      if (c == 0) t[k] = kNoLeftNeighbour;
+      p[k] = row + x0;
+    }
+    for (uint32_t i = 0; i < kChunk; ++i) {
+      for (uint32_t k = 0; k < kBand; ++k) {
+        t[k] = p[k][i] + kRightShareOf[t[k]];
+        p[k][i] = kLevelOf[t[k]];
+      }
+    }
+  }
+}
 
 // Floyd-Steinberg in raster order, diffusing into the source itself.
 void FloydSteinberg(const Page& pg) {
   const uint32_t w = pg.width, h = pg.height;
-  for (uint32_t y = 0; y < h; ++y) {
-    uint8_t* s = pg.SrcRow(y);
-    uint8_t* below = y + 1 < h ? pg.SrcRow(y + 1) : nullptr;
-    uint8_t* d = pg.DstRow(y);
-    for (uint32_t x = 0; x < w; ++x) {
-      const int v = s[x];
-      const int e = v <= 128 ? v : v - 255;
-      d[x] = v <= 128 ? pg.black : pg.white;
-      if (x + 1 < w) s[x + 1] = ClampByte(s[x + 1] + e * 7 / 16);
-      if (below == nullptr) continue;
-      if (x > 0) below[x - 1] = ClampByte(below[x - 1] + e * 3 / 16);
-      below[x] = ClampByte(below[x] + e * 5 / 16);
-      if (x + 1 < w) below[x + 1] = ClampByte(below[x + 1] + e * 1 / 16);
+  if (w == 0 || h == 0) return;
+  const uint32_t bandStride = (w + kChunk - 1) / kChunk * kChunk;
+  // A page one chunk wide gains nothing from the wavefront.
+  uint8_t* band = w > kChunk
+                      ? static_cast<uint8_t*>(std::malloc(size_t{kBand} * bandStride + kChunk))
+                      : nullptr;
+  if (band == nullptr) return DiffuseRowByRow(pg);
+  std::memset(band, 0, size_t{kBand} * bandStride + kChunk);  // chunk ends beyond w stay defined
+  uint8_t* idle = band + size_t{kBand} * bandStride;
+  for (uint32_t y0 = 0; y0 < h; y0 += kBand) {
+    const uint32_t rows = std::min(kBand, h - y0);
+    for (uint32_t k = 0; k < rows; ++k) std::memcpy(band + k * bandStride, pg.SrcRow(y0 + k), w);
+    DiffuseBand(band, bandStride, rows, w, idle);
+    for (uint32_t k = 0; k < rows; ++k) {
+      uint8_t* s = pg.SrcRow(y0 + k);
+      std::memcpy(s, band + k * bandStride, w);
+      DecideRow(s, pg.DstRow(y0 + k), w, pg.white, pg.black);
     }
+    if (y0 + rows < h) TakeSharesFromAbove(pg.SrcRow(y0 + rows - 1), pg.SrcRow(y0 + rows), 0, w, w);
   }
+  std::free(band);
 }
 
 // Methods 3 and 5: near-white always white, 0 always black, else white from the threshold up.
