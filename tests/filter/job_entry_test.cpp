@@ -2,6 +2,7 @@
 // standard input or a file, PPD failures, empty jobs, the page order seen in the trace,
 // cancel by SIGTERM, rejected pages inside a job, and the job's "Mirror" choice.
 #include <cups/ppd.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -245,6 +246,56 @@ TEST_F(JobEntry, PagesOfAnotherSizeAreRenderedWithTheirOwnGeometry) {
             -1);
   EXPECT_NE(r.out.find("SIZE 24 dot,4 dot"), std::string::npos) << r.out;
   EXPECT_EQ(Count(r.out, "PRINT "), 3u);
+}
+
+TEST_F(JobEntry, OneBitFirstPageIsDescribedAsTheGrayBufferItBecomes) {
+  TraceLog trace;
+  std::vector<RasterPage> pages = Pages(1);
+  pages[0].colorSpace = CUPS_CSPACE_W;
+  pages[0].bitsPerColor = 1;
+  RunResult r = RunFilter(Run(JobArgs(), RasterBytes(pages)));
+  ASSERT_EQ(r.exitStatus, 0);
+  EXPECT_EQ(r.err, "");
+  const std::vector<std::string> m = trace.Messages(r.pid);
+  const int init = FindMessage(m, "Init bmInfoHeader.biBitCount: 1");
+  const int fixed = FindMessage(m,
+                                "Page 1 geometry: biWidth 16, biHeight 8, biBitCount 8, "
+                                "dmPrintQuality 203, dmYResolution 203");
+  EXPECT_GE(init, 0);
+  EXPECT_GT(fixed, init);
+  EXPECT_EQ(Count(r.out, "PRINT "), 1u);
+}
+
+TEST(CloseStreamFile, ClosesTheFileButNeverStandardInput) {
+  TempDir dir;
+  const std::string path = dir.file("one.ras");
+  ASSERT_TRUE(WriteRasterFile(path, {RasterPage{}}));
+  for (bool fromStdin : {false, true}) {
+    int fd = open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    const int saved = fromStdin ? dup(0) : -1;
+    if (fromStdin) {
+      dup2(fd, 0);
+      close(fd);
+      fd = 0;
+    }
+    ppd_file_t* ppd = nullptr;
+    std::string ppdPath = dir.file("p.ppd");
+    ASSERT_TRUE(WritePpdFile(ppdPath, PpdSpec{}));
+    ppd = ppdOpenFile(ppdPath.c_str());
+    cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+    testing::internal::CaptureStderr();
+    CloseStreamFile(ppd, raster, fd, fromStdin ? 0 : 1);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, fromStdin ? "No pages were found." : "");
+    if (fromStdin) {
+      EXPECT_NE(fcntl(0, F_GETFD), -1) << "descriptor 0 stays open";
+      dup2(saved, 0);
+      close(saved);
+    } else {
+      EXPECT_EQ(fcntl(fd, F_GETFD), -1) << "the raster file is closed";
+    }
+  }
 }
 
 // A PPD with a printer option "Mirror" (choices named so pdftopdf leaves them alone).
