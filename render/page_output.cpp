@@ -102,7 +102,9 @@ void WriteLabelSize(CTSPLRenderClass& renderer, const tagOEMCFG& cfg, const _DEV
     const int32_t res = unturned ? dev.dmPrintQuality : dev.dmYResolution;
     // A missing maximum width (0 or less) never caps the label.
     if (cfg.sMaxOutputWidth > 0 && res != 0) {
-      const int32_t pageDots = (cfg.sOutputXDPI * phys / res + 7) / 8 * 8;
+      // In 64 bits: a wide page at a high OutputDPI would overflow int (same value otherwise).
+      const int32_t pageDots =
+          static_cast<int32_t>((int64_t{cfg.sOutputXDPI} * phys / res + 7) / 8 * 8);
       const int32_t maxDots = MmToDots(cfg.sMaxOutputWidth, cfg.sOutputXDPI);
       if (pageDots > maxDots) bits = (maxDots + 7) / 8 * 8;
     }

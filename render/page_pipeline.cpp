@@ -224,7 +224,9 @@ bool PagePipeline::FitToWidth() {
   StageClock clock(qevrender::kStageFit);
   const int16_t M = cfg_.sMaxOutputWidth;
   if (M <= 0) return true;  // no maximum width: nothing to fit
-  const int32_t maxDots = static_cast<int32_t>(cfg_.sOutputXDPI * (M * 1000) / 25400.0 + 0.5);
+  // In 64 bits: a width of 32767 mm at 203 dpi would overflow int (same value otherwise).
+  const int32_t maxDots =
+      static_cast<int32_t>(int64_t{cfg_.sOutputXDPI} * (M * 1000) / 25400.0 + 0.5);
   if (static_cast<uint32_t>(maxDots) >= static_cast<uint32_t>(W_)) return true;
   // A very flat page keeps one row instead of vanishing.
   const int32_t newH =
