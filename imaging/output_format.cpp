@@ -57,19 +57,21 @@ struct Span {
   bool Empty() const { return last < 0; }
 };
 
-// Converts n pixels to gray values (255 for near-white) and finds the content among them:
-// every pixel when kAll, else those that are not near-white.
-template <int kBpp, bool kAll>
+// Converts n pixels to gray values (255 for near-white), stored forwards from out or, when
+// kBackwards, backwards from it, and finds the content among them: every pixel when kAll,
+// else those that are not near-white.
+template <int kBpp, bool kAll, bool kBackwards>
 Span ConvertRun(const uint8_t* p, int64_t n, uint8_t* out, const GrayLut& lut) {
   Span s;
   for (int64_t i = 0; i < n; ++i, p += kBpp) {
     bool content;
+    uint8_t& o = kBackwards ? out[-i] : out[i];
     if (kBpp == 1) {
-      out[i] = lut.gray[p[0]];
+      o = lut.gray[p[0]];
       content = p[0] < 250;
     } else {
       const uint32_t sum = lut.blue[p[0]] + lut.green[p[1]] + lut.red[p[2]];
-      out[i] = PixelValue(sum, lut.black);
+      o = PixelValue(sum, lut.black);
       content = sum < kNearWhite;
     }
     if (!kAll && content) {
@@ -109,6 +111,15 @@ struct Box {
   }
 };
 
+// Shift that puts a byte at offset j (0..7) of a 64-bit word in memory.
+constexpr int ByteShift(int j) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  return 8 * (7 - j);
+#else
+  return 8 * j;
+#endif
+}
+
 // One call's page walk: the source W x H at bpp bytes per pixel, the turned page of R rows in
 // mid (stride S, N columns that receive pixels).
 struct Walk {
@@ -122,16 +133,33 @@ struct Walk {
 
   const uint8_t* Row(int64_t y) const { return src + y * srcStride; }
 
+  template <bool kBackwards = false>
   Span Convert(const uint8_t* p, int64_t n, uint8_t* out) const {
     if (bpp == 1)
-      return all ? ConvertRun<1, true>(p, n, out, *lut) : ConvertRun<1, false>(p, n, out, *lut);
-    return all ? ConvertRun<3, true>(p, n, out, *lut) : ConvertRun<3, false>(p, n, out, *lut);
+      return all ? ConvertRun<1, true, kBackwards>(p, n, out, *lut)
+                 : ConvertRun<1, false, kBackwards>(p, n, out, *lut);
+    return all ? ConvertRun<3, true, kBackwards>(p, n, out, *lut)
+               : ConvertRun<3, false, kBackwards>(p, n, out, *lut);
   }
   Span Scan(const uint8_t* p, int64_t n) const { return ScanRun(p, n, static_cast<int>(bpp), all); }
 
   void Upright();
   void HalfTurn();
   void QuarterTurn(bool clockwise);
+
+  // Eight converted rows in line become eight page columns from firstCol: one 8-byte store
+  // per page row.
+  template <bool kClockwise>
+  void Transpose8(int64_t firstCol) {
+    for (int64_t x = 0; x < W; ++x) {
+      const uint8_t* c = line + x;
+      auto at = [&](int k) {  // byte of source row k, placed at its page column
+        return uint64_t{c[k * W]} << ByteShift(kClockwise ? 7 - k : k);
+      };
+      const uint64_t word = at(0) | at(1) | at(2) | at(3) | at(4) | at(5) | at(6) | at(7);
+      std::memcpy(mid + (kClockwise ? x : W - 1 - x) * S + firstCol, &word, 8);
+    }
+  }
 };
 
 // No turn: source row y is page row y; columns from N on are dropped.
@@ -149,9 +177,8 @@ void Walk::Upright() {
 void Walk::HalfTurn() {
   const int64_t skipped = W - N;
   for (int64_t y = 0; y < H; ++y) {
-    const Span in = Convert(Row(y) + skipped * bpp, N, line);
-    uint8_t* dst = mid + (H - 1 - y) * S;
-    for (int64_t i = 0; i < N; ++i) dst[N - 1 - i] = line[i];
+    const Span in =
+        N > 0 ? Convert<true>(Row(y) + skipped * bpp, N, mid + (H - 1 - y) * S + N - 1) : Span();
     const Span beyond = Scan(Row(y), skipped);
     if (!in.Empty()) box.Cols(N - 1 - in.last, N - 1 - in.first);
     if (!in.Empty() || !beyond.Empty()) box.Rows(H - 1 - y, H - 1 - y);
@@ -181,10 +208,13 @@ void Walk::QuarterTurn(bool clockwise) {
     }
     // Page columns of this group, left to right: the group's rows in order, or reversed.
     const int64_t firstCol = clockwise ? H - y - n : y;
-    for (int64_t x = 0; x < W; ++x) {
-      uint8_t* dst = mid + (clockwise ? x : W - 1 - x) * S + firstCol;
-      for (int64_t k = 0; k < n; ++k) dst[clockwise ? n - 1 - k : k] = line[k * W + x];
-    }
+    if (n == 8)
+      clockwise ? Transpose8<true>(firstCol) : Transpose8<false>(firstCol);
+    else
+      for (int64_t x = 0; x < W; ++x) {
+        uint8_t* dst = mid + (clockwise ? x : W - 1 - x) * S + firstCol;
+        for (int64_t k = 0; k < n; ++k) dst[clockwise ? n - 1 - k : k] = line[k * W + x];
+      }
   }
 }
 
