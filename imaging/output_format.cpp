@@ -57,15 +57,26 @@ struct Span {
   bool Empty() const { return last < 0; }
 };
 
+// True when all eight bytes at p are 250 or more: per byte, bit 7 set and the low seven bits
+// plus 6 reaching bit 7 (no carry can cross into the next byte).
+inline bool EightNearWhite(const uint8_t* p) {
+  uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  constexpr uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fu, kSix = 0x0606060606060606u;
+  constexpr uint64_t kTop = 0x8080808080808080u;
+  return (((w & kLow7) + kSix) & w & kTop) == kTop;
+}
+
 // Converts n pixels to gray values (255 for near-white), stored forwards from out or, when
 // kBackwards, backwards from it, and finds the content among them: every pixel when kAll,
-// else those that are not near-white.
+// else those that are not near-white. Paper is mostly white: after a near-white pixel, whole
+// runs of eight near-white pixels are passed over a word at a time.
 template <int kBpp, bool kAll, bool kBackwards>
 Span ConvertRun(const uint8_t* p, int64_t n, uint8_t* out, const GrayLut& lut) {
   Span s;
-  for (int64_t i = 0; i < n; ++i, p += kBpp) {
-    bool content;
+  for (int64_t i = 0; i < n;) {
     uint8_t& o = kBackwards ? out[-i] : out[i];
+    bool content;
     if (kBpp == 1) {
       o = lut.gray[p[0]];
       content = p[0] < 250;
@@ -74,9 +85,18 @@ Span ConvertRun(const uint8_t* p, int64_t n, uint8_t* out, const GrayLut& lut) {
       o = PixelValue(sum, lut.black);
       content = sum < kNearWhite;
     }
-    if (!kAll && content) {
-      if (s.first < 0) s.first = i;
-      s.last = i;
+    ++i;
+    p += kBpp;
+    if (content) {
+      if (!kAll && s.first < 0) s.first = i - 1;
+      if (!kAll) s.last = i - 1;
+      continue;
+    }
+    while (i + 8 <= n && EightNearWhite(p) &&
+           (kBpp == 1 || (EightNearWhite(p + 8) && EightNearWhite(p + 16)))) {
+      std::memset(kBackwards ? out - i - 7 : out + i, 255, 8);
+      i += 8;
+      p += 8 * kBpp;
     }
   }
   if (kAll && n > 0) s = Span{0, n - 1};

@@ -42,12 +42,19 @@ std::vector<uint8_t> RandomPage(Rng& rng, int w, int h, int bits) {
   const int stride = ((w * bits + 31) / 32) * 4, bpp = bits / 8;
   std::vector<uint8_t> page(static_cast<size_t>(stride) * h + 1);
   for (auto& b : page) b = static_cast<uint8_t>(Pick(rng, 0, 255));
-  const int kind = Pick(rng, 0, 4);
+  const int kind = Pick(rng, 0, 5);
   const bool gray = Pick(rng, 0, 3) == 0;  // 24-bit pages with equal channels
+  // Label-like (kind 5): long near-white runs, now and then broken by a 249, between
+  // stripes of content, at every alignment.
+  const int stripe = Pick(rng, 1, 13), shift = Pick(rng, 0, 7);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       uint8_t* p = &page[static_cast<size_t>(y) * stride + x * bpp];
-      for (int k = 0; k < bpp; ++k) p[k] = gray && k ? p[0] : RandomLevel(rng, kind, x, y);
+      const bool paper = kind == 5 && ((x + y * shift) / stripe) % 3 != 0;
+      for (int k = 0; k < bpp; ++k)
+        p[k] = gray && k ? p[0]
+               : paper   ? static_cast<uint8_t>(Pick(rng, 0, 40) ? Pick(rng, 250, 255) : 249)
+                         : RandomLevel(rng, kind % 5, x, y);
     }
   return page;
 }
