@@ -2,6 +2,7 @@
 // a raster stream written by libcups) into the directory named by argv[1]. Run once by hand;
 // the outputs are committed under fuzz/corpus/filter/.
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -45,5 +46,19 @@ int main(int argc, char** argv) {
   RasterPage truncated = Page(30, 30, qevtest::SolidRgb(10, 200, 30));
   truncated.rowsToWrite = 5;
   Seed(dir, "truncated", "Levels=c50 Brightness=c200 Contrast=cm50 Mirror=c1", {truncated});
+  // Enumerated header fields holding no enumerator (read once as enum values: undefined).
+  RasterPage odd = Page(12, 6, qevtest::GradientRgb());
+  odd.tweak = [](cups_page_header2_t& h) {
+    const uint32_t duplex = 524288, orientation = 77, collate = 5;
+    memcpy(&h.Duplex, &duplex, sizeof duplex);
+    memcpy(&h.Orientation, &orientation, sizeof orientation);
+    memcpy(&h.Collate, &collate, sizeof collate);
+  };
+  RasterPage space = Page(12, 6, qevtest::GradientRgb());
+  space.tweak = [](cups_page_header2_t& h) {
+    const uint32_t value = 513;
+    memcpy(&h.cupsColorSpace, &value, sizeof value);
+  };
+  Seed(dir, "enum-values", "", {odd, space});
   return 0;
 }
