@@ -4,7 +4,7 @@
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     targets: filter ppd_keyword option_table
 #                                             imaging log_config tspl_parser (default: all)
 # Each target grows a working corpus in $OUT/fuzz/<target>/corpus, read together with the
-# committed seeds in fuzz/corpus/<target>/. A crashing input is copied into the committed
+# committed seeds in fuzz/corpus/<target>/ (and fuzz/<target>.dict as dictionary if present). A crashing input is copied into the committed
 # corpus (where the replay test under ctest keeps it as a regression input). With
 # QEV_FUZZ_MERGE=1 the working corpus is merged, minimised, into the committed one.
 set -uo pipefail
@@ -33,8 +33,11 @@ run() {
   local t=$1 dir="$OUT/fuzz/$1"
   local seeds="$ROOT/fuzz/corpus/$t"
   mkdir -p "$dir/corpus" "$dir/artifacts" "$seeds"
+  rm -f "$dir"/artifacts/*  # faults of earlier sessions are already in the seeds
+  local dict=()
+  [ -f "$ROOT/fuzz/$t.dict" ] && dict=(-dict="$ROOT/fuzz/$t.dict")
   log "fuzzing $t for ${SECONDS_EACH}s"
-  "$BUILD/fuzz/fuzz_$t" "$dir/corpus" "$seeds" -max_total_time="$SECONDS_EACH" -timeout=20 \
+  "$BUILD/fuzz/fuzz_$t" "$dir/corpus" "$seeds" "${dict[@]}" -max_total_time="$SECONDS_EACH" -timeout=20 \
     -rss_limit_mb=2048 -max_len=65536 -close_fd_mask=2 -print_final_stats=1 -detect_leaks=0 \
     -artifact_prefix="$dir/artifacts/" >"$dir/log" 2>&1
   local rc=$?
