@@ -146,7 +146,7 @@ struct Walk {
   const uint8_t* src;
   int64_t srcStride, W, H, bpp, N, S;
   uint8_t* mid;
-  uint8_t* line;  // scratch rows: 8 source rows of W values
+  uint8_t* line;  // quarter turns: up to 8 converted source rows of W values
   const GrayLut* lut;
   bool all;  // skip white clear: every pixel is content
   Box box;
@@ -270,7 +270,9 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
   if (R * S > std::numeric_limits<uint32_t>::max()) return false;  // no sane page is that big
   // Every byte of the first N columns receives a pixel; only the row padding needs its white.
   uint8_t* mid = static_cast<uint8_t*>(std::malloc(R * S > 0 ? R * S : 1));
-  uint8_t* line = static_cast<uint8_t*>(std::malloc(W > 0 ? 8 * W : 1));
+  // Quarter turns convert up to eight source rows (those within the column limit) at a time.
+  const int64_t lineBytes = quarter ? std::min<int64_t>(8, N) * W : 0;
+  uint8_t* line = static_cast<uint8_t*>(std::malloc(lineBytes > 0 ? lineBytes : 1));
   GrayLut* lut = static_cast<GrayLut*>(std::malloc(sizeof(GrayLut)));
   if (mid == nullptr || line == nullptr || lut == nullptr) {
     std::free(mid);
@@ -282,9 +284,8 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
     for (int64_t r = 0; r < R; ++r) std::memset(mid + r * S + N, 255, S - N);
   BuildLut(levelsTables[0], lightTable, brightness != 0 || contrast != 0, lut);
 
-  Walk walk{
-      src,  ((W * depth + 31) / 32) * 4, W, H, depth / 8, N, S, mid, line, lut, skipWhite == 0,
-      Box()};
+  const int64_t srcStride = ((W * depth + 31) / 32) * 4;
+  Walk walk{src, srcStride, W, H, depth / 8, N, S, mid, line, lut, skipWhite == 0, Box()};
   if (quarter)
     walk.QuarterTurn(rotation == 2);
   else if (rotation == 1)
