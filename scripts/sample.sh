@@ -6,27 +6,30 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-# name | PPD | command that writes the raster to the path given as its last argument
+# name | PPD | dpi | command that writes the raster to the path given as its last argument
 SAMPLES=(
-  "label|$ROOT/samples/sample-label.ppd|$OUT/build/tests/support/make_sample_raster"
+  "shipping-label|$OUT/build/ppd/generated/qevcp-tspl-4in-203dpi.ppd|203|$OUT/build/samples/make_sample_label"
+  "small-label|$ROOT/samples/sample-label.ppd|203|$OUT/build/tests/support/make_sample_raster"
 )
 
 ensure_packages
 mkdir -p "$OUT/sample"
 log "building the filter"
 configure_build build -DQEV_BUILD_BENCH=OFF
-build_targets build rastertoqevcp make_sample_raster >"$OUT/build.log" 2>&1 || {
+build_targets build rastertoqevcp make_sample_raster make_sample_label qev_ppds tspl2png >"$OUT/build.log" 2>&1 || {
   tail -50 "$OUT/build.log" >&2
   exit 1
 }
 
 TRACE=/tmp/qztspl.log
 for entry in "${SAMPLES[@]}"; do
-  IFS='|' read -r name ppd generator <<<"$entry"
+  IFS='|' read -r name ppd dpi generator <<<"$entry"
   raster="$OUT/sample/$name.ras"
-  $generator "$raster"
+  $generator "$raster" >/dev/null
+  rm -rf "$OUT/sample/$name-preview" "$OUT/sample/$name-bitmaps"
+  mkdir -p "$OUT/sample/$name-preview" "$OUT/sample/$name-bitmaps"
   before=$(stat -c %s "$TRACE" 2>/dev/null || echo 0)
-  PPD="$ppd" "$OUT/build/rastertoqevcp" 1 "$(id -un)" "$name" 1 "" "$raster" \
+  QEVCP_DUMP_DIR="$OUT/sample/$name-bitmaps" PPD="$ppd" "$OUT/build/rastertoqevcp" 1 "$(id -un)" "$name" 1 "" "$raster" \
     >"$OUT/sample/$name.tspl" 2>"$OUT/sample/$name.stderr" &
   pid=$!
   wait "$pid"
@@ -35,7 +38,11 @@ for entry in "${SAMPLES[@]}"; do
   log "sample '$name' (PPD $ppd)"
   echo "  raster input:    $raster"
   echo "  TSPL output:     $OUT/sample/$name.tspl ($(stat -c %s "$OUT/sample/$name.tspl") bytes)"
+  "$OUT/build/tools/tspl2png/tspl2png" -r "$dpi" -o "$OUT/sample/$name-preview/label" \
+    "$OUT/sample/$name.tspl" >"$OUT/sample/$name-preview/summary.txt"
   echo "  standard error:  $OUT/sample/$name.stderr"
+  echo "  preview PNGs:    $OUT/sample/$name-preview/ ($(ls "$OUT/sample/$name-preview" | grep -c png) labels, as the printer would print them)"
+  echo "  page bitmaps:    $OUT/sample/$name-bitmaps/ (the 1-bit bitmap sent for each page, BMP)"
   echo "  trace:           $TRACE (this job's $(wc -l <"$OUT/sample/$name.trace") records copied to $OUT/sample/$name.trace)"
   echo "  commands:"
   # Command lines only; BITMAP data is binary.
