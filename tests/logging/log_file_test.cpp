@@ -1,11 +1,14 @@
-// Opening the trace file: refusal of links and non-regular files, monthdir directory creation,
-// append and size rules, the reserve history, and the setters' stored values.
+// The trace file and the manager's thread: refusal of links and non-regular files, monthdir
+// directory creation, append and size rules, the reserve history, the setters, start and
+// stop, logging before start, automatic re-reads and the process-wide instance.
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <ctime>
-#include <limits>
+#include <set>
+#include <thread>
 
 #include "log_test_util.h"
 
@@ -13,20 +16,10 @@ namespace quorvel {
 namespace vanta {
 namespace {
 
-using testing_support::makeManager;
-using testing_support::readFileOrEmpty;
-using testing_support::splitRecords;
-using testing_support::TempDir;
+using namespace testing_support;
+using qevtest::WriteFile;
 
-LogerManager::Settings settingsOf(LogerManager& manager, int id) {
-  LogerManager::Settings settings{};
-  EXPECT_TRUE(manager.getLoggerSettings(id, &settings));
-  return settings;
-}
-
-void logLine(LogerManager& manager, const char* text) {
-  logPrintfTo(&manager, 0, LOG_LEVEL_INFO, "file.cpp", 1, "%s", text);
-}
+const char kBanner[] = "-----------------  vanta thread started!   ----------------------------";
 
 TEST(LogFileTest, MonthdirCreatesEveryMissingComponent) {
   TempDir dir;
@@ -37,44 +30,31 @@ TEST(LogFileTest, MonthdirCreatesEveryMissingComponent) {
   ASSERT_TRUE(manager->start());
   logLine(*manager, "into the month");
   ASSERT_TRUE(manager->stop());
-
   const time_t now = time(nullptr);
-  struct tm parts;
-  localtime_r(&now, &parts);
-  char month[32];
-  snprintf(month, sizeof(month), "%04d_%02d", parts.tm_year + 1900, parts.tm_mon + 1);
-  const std::string text = readFileOrEmpty(base + "/" + month + "/trace.log");
-  EXPECT_NE(text.find("into the month"), std::string::npos) << base + "/" + month;
+  char month[16];
+  strftime(month, sizeof(month), "%Y_%m", localtime(&now));
+  EXPECT_NE(ReadFile(base + "/" + month + "/trace.log").find("into the month"), std::string::npos);
 }
 
-TEST(LogFileTest, AppendsToTheSameFileWithMode0644) {
+TEST(LogFileTest, AppendsToTheSameFileAndCreatesItWithMode0644) {
   TempDir dir;
   const std::string path = dir.file("trace.log");
-  FILE* seed = fopen(path.c_str(), "wb");
-  ASSERT_NE(seed, nullptr);
-  fputs("earlier job\r\n", seed);
-  fclose(seed);
-  chmod(path.c_str(), 0600);
-
+  ASSERT_TRUE(WriteFile(path, "earlier job\r\n"));
   auto manager = makeManager(dir);
   ASSERT_TRUE(manager->start());
   logLine(*manager, "first");
-  logLine(*manager, "second");
   ASSERT_TRUE(manager->stop());
-  const auto records = splitRecords(readFileOrEmpty(path));
-  ASSERT_GE(records.size(), 3u);
+  const auto records = splitRecords(ReadFile(path));
+  ASSERT_EQ(records.size(), 4u);  // the old line, the banner, the logger line, ours
   EXPECT_EQ(records[0], "earlier job");
-  EXPECT_NE(records[records.size() - 2].find(" first "), std::string::npos);
-  EXPECT_NE(records.back().find(" second "), std::string::npos);
+  EXPECT_NE(records[3].find(" first "), std::string::npos);
 
-  // A file the manager creates itself gets 0644 under a 022 umask.
-  auto second = makeManager(dir);
-  second->setLoggerName(0, "fresh");
+  auto fresh = makeManager(dir, "fresh");
   const mode_t old = umask(022);
-  const bool started = second->start();
+  const bool started = fresh->start();
   umask(old);
   ASSERT_TRUE(started);
-  ASSERT_TRUE(second->stop());
+  ASSERT_TRUE(fresh->stop());
   struct stat st;
   ASSERT_EQ(stat(dir.file("fresh.log").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0644u);
@@ -87,17 +67,11 @@ class RefusedPathTest : public ::testing::TestWithParam<Obstacle> {};
 
 TEST_P(RefusedPathTest, FileOutputSwitchesOffWithoutTouchingTheTarget) {
   TempDir dir;
-  const std::string path = dir.file("trace.log");
-  const std::string victim = dir.file("victim");
+  const std::string path = dir.file("trace.log"), victim = dir.file("victim");
   switch (GetParam()) {
-    case Obstacle::kSymlinkToFile: {
-      FILE* file = fopen(victim.c_str(), "wb");
-      ASSERT_NE(file, nullptr);
-      fputs("precious", file);
-      fclose(file);
-      ASSERT_EQ(symlink(victim.c_str(), path.c_str()), 0);
-      break;
-    }
+    case Obstacle::kSymlinkToFile:
+      ASSERT_TRUE(WriteFile(victim, "precious"));
+      [[fallthrough]];
     case Obstacle::kDanglingSymlink:
       ASSERT_EQ(symlink(victim.c_str(), path.c_str()), 0);
       break;
@@ -111,7 +85,6 @@ TEST_P(RefusedPathTest, FileOutputSwitchesOffWithoutTouchingTheTarget) {
   auto manager = makeManager(dir);
   ASSERT_TRUE(manager->start());  // the banner is the first record refused
   EXPECT_FALSE(settingsOf(*manager, 0).outfile);
-  EXPECT_EQ(manager->getStatusTotalWriteCount(), 0u);
   logLine(*manager, "must go nowhere");
 
   // Once the obstacle is gone and output is switched back on, records flow again.
@@ -119,13 +92,12 @@ TEST_P(RefusedPathTest, FileOutputSwitchesOffWithoutTouchingTheTarget) {
   manager->setLoggerOutFile(0, true);
   logLine(*manager, "after the fix");
   ASSERT_TRUE(manager->stop());
-
   if (GetParam() == Obstacle::kSymlinkToFile) {
-    EXPECT_EQ(readFileOrEmpty(victim), "precious");
+    EXPECT_EQ(ReadFile(victim), "precious");
   } else {
     EXPECT_NE(access(victim.c_str(), F_OK), 0);
   }
-  const std::string text = readFileOrEmpty(path);
+  const std::string text = ReadFile(path);
   EXPECT_EQ(text.find("must go nowhere"), std::string::npos);
   EXPECT_NE(text.find("after the fix"), std::string::npos);
   EXPECT_EQ(manager->getStatusTotalWriteCount(), 1u);
@@ -135,46 +107,20 @@ INSTANTIATE_TEST_SUITE_P(Obstacles, RefusedPathTest,
                          ::testing::Values(Obstacle::kSymlinkToFile, Obstacle::kDanglingSymlink,
                                            Obstacle::kDirectory, Obstacle::kFifo));
 
-TEST(LogFileTest, UncreatableDirectorySwitchesOutputOff) {
-  TempDir dir;
-  FILE* blocker = fopen(dir.file("plainfile").c_str(), "wb");
-  ASSERT_NE(blocker, nullptr);
-  fclose(blocker);
-  auto manager = makeManager(dir);
-  manager->setLoggerPath(0, (dir.file("plainfile") + "/sub").c_str());
-  ASSERT_TRUE(manager->start());
-  EXPECT_FALSE(settingsOf(*manager, 0).outfile);
-  EXPECT_TRUE(manager->stop());
-}
-
 // Beyond the size limit each record counts one more reopening of the same, unrenamed file.
-TEST(LogFileTest, SizeLimitCountsReopeningsOfTheSameFile) {
+TEST(LogFileTest, SizeLimitReopensTheSameFile) {
   TempDir dir;
-  const std::string path = dir.file("trace.log");
-  FILE* seed = fopen(path.c_str(), "wb");
-  ASSERT_NE(seed, nullptr);
   const std::string block(1 << 20, '.');
-  fwrite(block.data(), 1, block.size(), seed);
-  fclose(seed);
-
+  ASSERT_TRUE(WriteFile(dir.file("trace.log"), block));
   auto manager = makeManager(dir);
   manager->setLoggerLimitsize(0, 1);
-  manager->enableLogger(0, false);  // keep the banner out of the count
-  ASSERT_TRUE(manager->start());
-  manager->enableLogger(0, true);
-  logLine(*manager, "one");  // first record of the day: index 0, size now above 1 MiB
-  EXPECT_EQ(settingsOf(*manager, 0).fileIndex, 0u);
-  logLine(*manager, "two");
-  EXPECT_EQ(settingsOf(*manager, 0).fileIndex, 1u);
-  logLine(*manager, "three");
-  EXPECT_EQ(settingsOf(*manager, 0).fileIndex, 2u);
-  manager->setLoggerLimitsize(0, 0);  // no practical limit
-  logLine(*manager, "four");
-  EXPECT_EQ(settingsOf(*manager, 0).fileIndex, 2u);
+  ASSERT_TRUE(manager->start());  // banner and logger line: index 0, then 1
+  for (const char* text : {"one", "two", "three"}) logLine(*manager, text);
+  EXPECT_EQ(settingsOf(*manager, 0).fileIndex, 4u);
   ASSERT_TRUE(manager->stop());
-  const auto records = splitRecords(readFileOrEmpty(path).substr(block.size()));
-  ASSERT_EQ(records.size(), 4u);
-  EXPECT_NE(records[3].find(" four "), std::string::npos);
+  const auto records = splitRecords(ReadFile(dir.file("trace.log")).substr(block.size()));
+  ASSERT_EQ(records.size(), 5u);
+  EXPECT_NE(records[4].find(" three "), std::string::npos);
 }
 
 TEST(LogFileTest, ReserveDeletesOlderFilesOfTheHistory) {
@@ -185,55 +131,131 @@ TEST(LogFileTest, ReserveDeletesOlderFilesOfTheHistory) {
   ASSERT_TRUE(manager->start());
   manager->enableLogger(0, true);
   manager->setLoggerName(0, "first");
-  logLine(*manager, "a");
+  logLine(*manager, "first");
   manager->setLoggerName(0, "second");
-  logLine(*manager, "b");
+  logLine(*manager, "second");
   EXPECT_EQ(access(dir.file("first.log").c_str(), F_OK), 0);
   sleep(2);
   manager->setLoggerName(0, "third");
-  logLine(*manager, "c");
+  logLine(*manager, "third");
   ASSERT_TRUE(manager->stop());
   EXPECT_NE(access(dir.file("first.log").c_str(), F_OK), 0);
   EXPECT_NE(access(dir.file("second.log").c_str(), F_OK), 0);
-  EXPECT_NE(readFileOrEmpty(dir.file("third.log")).find(" c "), std::string::npos);
+  EXPECT_NE(ReadFile(dir.file("third.log")).find(" third "), std::string::npos);
 }
 
-TEST(LogFileTest, SettersStoreWhatTheyShould) {
+TEST(LogFileTest, SettersRefuseBadIdsAndOverlongStrings) {
   LogerManager manager;
-  EXPECT_TRUE(manager.setLoggerPath(0, "/tmp"));
-  EXPECT_EQ(settingsOf(manager, 0).path, "/tmp/");
-  EXPECT_TRUE(manager.setLoggerPath(0, "C:\\logs\\"));
-  EXPECT_EQ(settingsOf(manager, 0).path, "C:\\logs\\");
-  EXPECT_TRUE(manager.setLoggerPath(0, ""));
-  EXPECT_EQ(settingsOf(manager, 0).path, "C:\\logs\\");
-  EXPECT_FALSE(manager.setLoggerPath(0, nullptr));
-  EXPECT_FALSE(manager.setLoggerName(0, nullptr));
-  EXPECT_TRUE(manager.setLoggerName(0, ""));
-  EXPECT_EQ(settingsOf(manager, 0).name, "Main");
-  EXPECT_TRUE(manager.setLoggerLimitsize(0, 0));
-  EXPECT_EQ(settingsOf(manager, 0).limitsize, std::numeric_limits<uint32_t>::max());
-  EXPECT_TRUE(manager.setLoggerReserveTime(0, -5));
-  EXPECT_EQ(settingsOf(manager, 0).reserve, 0);
-  EXPECT_TRUE(manager.setLoggerLevel(0, 6));
-  EXPECT_TRUE(manager.setLoggerLevel(0, 0));
-  EXPECT_EQ(settingsOf(manager, 0).level, 0);
-
-  // Strings of 8192 bytes or more are refused.
   EXPECT_TRUE(manager.setLoggerName(0, std::string(8191, 'n').c_str()));
   EXPECT_FALSE(manager.setLoggerName(0, std::string(8192, 'm').c_str()));
   EXPECT_EQ(settingsOf(manager, 0).name, std::string(8191, 'n'));
-
-  // Ids beyond lastId, or negative, do nothing.
-  EXPECT_FALSE(manager.enableLogger(1, true));
+  EXPECT_FALSE(manager.setLoggerPath(0, nullptr));
+  EXPECT_FALSE(manager.enableLogger(1, true));  // beyond lastId
   EXPECT_FALSE(manager.setLoggerLevel(-1, 1));
-  EXPECT_FALSE(manager.isLoggerEnable(1));
   EXPECT_FALSE(manager.prePushLog(5, LOG_LEVEL_FATAL));
   EXPECT_EQ(manager.makeLogData(20, LOG_LEVEL_INFO), nullptr);
-  EXPECT_EQ(manager.getStatusActiveLoggers(), 1);
-  EXPECT_TRUE(manager.enableLogger(0, false));
-  EXPECT_EQ(manager.getStatusActiveLoggers(), 0);
-  EXPECT_EQ(manager.getStatusTotalPushQueue(), 0u);
-  EXPECT_EQ(manager.getStatusTotalPopQueue(), 0u);
+}
+
+TEST(ManagerThreadTest, NothingIsWrittenBeforeStartAndStartStopPairUp) {
+  TempDir dir;
+  auto manager = makeManager(dir);
+  logPrintfTo(manager.get(), 0, LOG_LEVEL_FATAL, "early.cpp", 1, "too early");
+  EXPECT_NE(access(dir.file("trace.log").c_str(), F_OK), 0);
+  EXPECT_FALSE(manager->stop());
+
+  ASSERT_TRUE(manager->start());
+  EXPECT_FALSE(manager->start());
+  ASSERT_TRUE(manager->stop());
+  EXPECT_FALSE(manager->stop());
+  EXPECT_FALSE(manager->isLoggerEnable(0));  // stopping disables every logger
+
+  // A second start works again, and only enabled loggers get their start line.
+  manager->enableLogger(0, true);
+  ASSERT_EQ(manager->createLogger("quiet"), 1);
+  manager->enableLogger(1, false);
+  ASSERT_EQ(manager->createLogger("loud"), 2);
+  ASSERT_TRUE(manager->start());
+  ASSERT_TRUE(manager->stop());
+  std::vector<std::string> texts;
+  for (const auto& r : splitRecords(ReadFile(dir.file("trace.log")))) {
+    const size_t level = r.find(" LOG_ALARM ");
+    ASSERT_NE(level, std::string::npos) << r;
+    texts.push_back(r.substr(level + 11, r.rfind(' ') - level - 11));
+  }
+  const std::string main =
+      "logger id=0 key=Main name=trace path=" + dir.path() + "/ level=1 display=true";
+  const std::vector<std::string> expected = {
+      kBanner, main, kBanner, main,
+      "logger id=2 key=loud name=loud path=./log/ level=1 display=true"};
+  EXPECT_EQ(texts, expected);
+
+  // Destroying a running manager stops its thread after the last record is written.
+  auto running = makeManager(dir, "last");
+  ASSERT_TRUE(running->start());
+  logLine(*running, "last words");
+  running.reset();
+  EXPECT_NE(ReadFile(dir.file("last.log")).find("last words"), std::string::npos);
+}
+
+// Files of disabled loggers are closed while a writer logs: race-free under TSan, and no
+// record is cut or mixed.
+TEST(ManagerThreadTest, SettersRaceFreeAgainstWriters) {
+  TempDir dir;
+  auto manager = makeManager(dir);
+  ASSERT_TRUE(manager->start());
+  std::thread writer([&manager] {
+    for (int n = 0; n < 100; ++n)
+      logPrintfTo(manager.get(), 0, LOG_LEVEL_INFO, "w.cpp", n, "record %d", n);
+  });
+  for (int n = 0; n < 50; ++n) {
+    manager->setLoggerName(0, n % 2 ? "trace" : "other");
+    manager->setLoggerFileLine(0, n % 3 != 0);
+    manager->enableLogger(0, n % 5 != 4);
+    manager->enableLogger(0, true);
+    manager->setLoggerLevel(0, n % 2);
+    usleep(1000);
+  }
+  writer.join();
+  ASSERT_TRUE(manager->stop());
+  for (const auto& record :
+       splitRecords(ReadFile(dir.file("trace.log")) + ReadFile(dir.file("other.log"))))
+    EXPECT_NE(record.find(" LOG_"), std::string::npos) << record;
+}
+
+// The process-wide instance: one for all threads, and the log statements write nothing
+// before start.
+TEST(ManagerThreadTest, ProcessInstanceDropsStatementsBeforeStart) {
+  IVantaManager* results[4] = {};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&results, t] { results[t] = IVantaManager::getInstance(); });
+  for (auto& thread : threads) thread.join();
+  ASSERT_EQ(std::set<IVantaManager*>(results, results + 4).size(), 1u);
+  IVantaManager* manager = results[0];
+
+  TempDir dir;
+  manager->setLoggerPath(0, dir.path().c_str());
+  manager->setLoggerName(0, "instance");
+  manager->enableLogger(0, true);  // an earlier stop in this process disabled it
+  VLOG_ALARM("before start %d", 1);
+  EXPECT_NE(access(dir.file("instance.log").c_str(), F_OK), 0);
+  ASSERT_TRUE(manager->start());
+  VLOG_DEBUG("after start %d", 2);
+  VLOG_TRACE("below the level");
+  ASSERT_TRUE(manager->stop());
+  const std::string text = ReadFile(dir.file("instance.log"));
+  EXPECT_EQ(text.find("before start"), std::string::npos);
+  EXPECT_EQ(text.find("below the level"), std::string::npos);
+  EXPECT_NE(text.find(" LOG_DEBUG after start 2 log_file_test.cpp:"), std::string::npos);
+}
+
+// The TSan build of these tests must really be instrumented, or its clean run proves nothing.
+TEST(ManagerThreadTest, ThreadSanitizerIsOnInItsBuild) {
+#if defined(QEV_SANITIZE_TSAN)
+  EXPECT_NE(dlsym(RTLD_DEFAULT, "__tsan_init"), nullptr);
+#else
+  GTEST_SKIP() << "not a ThreadSanitizer build";
+#endif
 }
 
 }  // namespace

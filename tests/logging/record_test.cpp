@@ -9,9 +9,7 @@
 #include <unistd.h>
 
 #include <ctime>
-#include <map>
 #include <regex>
-#include <set>
 #include <thread>
 
 #include "log_test_util.h"
@@ -21,15 +19,11 @@ namespace quorvel {
 namespace vanta {
 namespace {
 
-using testing_support::makeManager;
-using testing_support::readFileOrEmpty;
-using testing_support::splitRecords;
-using testing_support::TempDir;
+using namespace testing_support;
 
 // date, time, milliseconds, thread id, level, text, file name, line
 const std::regex kRecord(
     R"(^(\d{8}) (\d{2}):(\d{2}):(\d{2})\.(\d{3}) \[(\d{4,})\] (LOG_[A-Z]+) (.*) ([^ :/\\]+):(\d+)$)");
-const char kBanner[] = "-----------------  vanta thread started!   ----------------------------";
 
 std::string localDate(time_t t) {
   struct tm parts;
@@ -39,40 +33,40 @@ std::string localDate(time_t t) {
   return text;
 }
 
-std::string findRecord(const std::vector<std::string>& records, const std::string& text) {
-  for (const std::string& record : records) {
-    if (record.find(text) != std::string::npos) return record;
-  }
-  return "";
-}
-
-TEST(RecordTest, HeaderLayoutBannerAndSuffixOfRealLines) {
+TEST(RecordTest, RealLinesLayoutLevelFilterAndSuffix) {
   TempDir dir;
   auto manager = makeManager(dir);
   const time_t before = time(nullptr);
   ASSERT_TRUE(manager->start());
   const int line = __LINE__ + 1;
   logPrintfTo(manager.get(), 0, LOG_LEVEL_DEBUG, __FILE__, __LINE__, "hello %d", 42);
+  for (int threshold : {LOG_LEVEL_DEBUG, LOG_LEVEL_ERROR}) {  // the default, then ERROR
+    manager->setLoggerLevel(0, threshold);
+    for (int level = LOG_LEVEL_TRACE; level <= LOG_LEVEL_FATAL; ++level)
+      logPrintfTo(manager.get(), 0, level, "/a/b/c.cpp", 77, "level %d", level);
+  }
+  const char* const files[] = {"C:\\src\\win.cpp", "dir/sub\\mixed.cpp", "plain.cpp", nullptr};
+  for (const char* file : files) logPrintfTo(manager.get(), 0, LOG_LEVEL_ERROR, file, 5, "suffix");
+  manager->setLoggerFileLine(0, false);
+  logPrintfTo(manager.get(), 0, LOG_LEVEL_ERROR, "x.cpp", 6, "fileline off");
   ASSERT_TRUE(manager->stop());
   const time_t after = time(nullptr);
 
-  const std::string text = readFileOrEmpty(dir.file("trace.log"));
+  const std::string text = ReadFile(dir.file("trace.log"));
   ASSERT_GE(text.size(), 2u);
   EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
   const auto records = splitRecords(text);
-  ASSERT_EQ(records.size(), 3u);
+  ASSERT_EQ(records.size(), 17u);
   std::smatch m;
-
   // The banner, then one line per enabled logger, both at ALARM from the manager's thread.
   ASSERT_TRUE(std::regex_match(records[0], m, kRecord)) << records[0];
   EXPECT_EQ(m[7], "LOG_ALARM");
-  EXPECT_EQ(m[8], kBanner);
+  EXPECT_EQ(m[8], "-----------------  vanta thread started!   ----------------------------");
   ASSERT_TRUE(std::regex_match(records[1], m, kRecord)) << records[1];
   EXPECT_EQ(m[8], "logger id=0 key=Main name=trace path=" + dir.path() + "/ level=1 display=true");
 
   ASSERT_TRUE(std::regex_match(records[2], m, kRecord)) << records[2];
-  const std::string date = m[1];
-  EXPECT_TRUE(date == localDate(before) || date == localDate(after)) << date;
+  EXPECT_TRUE(m[1] == localDate(before) || m[1] == localDate(after)) << m[1];
   EXPECT_LT(std::stoi(m[2]), 24);
   EXPECT_LT(std::stoi(m[3]), 60);
   EXPECT_LT(std::stoi(m[4]), 60);
@@ -81,6 +75,17 @@ TEST(RecordTest, HeaderLayoutBannerAndSuffixOfRealLines) {
   EXPECT_EQ(m[8], "hello 42");
   EXPECT_EQ(m[9], "record_test.cpp");
   EXPECT_EQ(std::stoi(m[10]), line);
+
+  std::vector<std::string> tails;  // level name onwards
+  for (size_t i = 3; i < records.size(); ++i)
+    tails.push_back(records[i].substr(records[i].find(" LOG_") + 1));
+  const std::vector<std::string> expected = {
+      "LOG_DEBUG level 1 c.cpp:77", "LOG_INFO level 2 c.cpp:77",    "LOG_WARN level 3 c.cpp:77",
+      "LOG_ERROR level 4 c.cpp:77", "LOG_ALARM level 5 c.cpp:77",   "LOG_FATAL level 6 c.cpp:77",
+      "LOG_ERROR level 4 c.cpp:77", "LOG_ALARM level 5 c.cpp:77",   "LOG_FATAL level 6 c.cpp:77",
+      "LOG_ERROR suffix win.cpp:5", "LOG_ERROR suffix mixed.cpp:5", "LOG_ERROR suffix plain.cpp:5",
+      "LOG_ERROR suffix",           "LOG_ERROR fileline off"};
+  EXPECT_EQ(tails, expected);
 }
 
 TEST(RecordTest, HeaderPinsTimeOfDayAndPadsThreadId) {
@@ -90,9 +95,8 @@ TEST(RecordTest, HeaderPinsTimeOfDayAndPadsThreadId) {
   record.millis = 5;
   record.time = static_cast<int64_t>(localMidnight(time(nullptr))) + 3 * 3600 + 4 * 60 + 5;
   writeRecordHeader(&record);
-  const std::string header(record.content, record.contentLen);
-  EXPECT_EQ(header, localDate(record.time) + " 03:04:05.005 [0007] LOG_INFO ");
-
+  EXPECT_EQ(std::string(record.content, record.contentLen),
+            localDate(record.time) + " 03:04:05.005 [0007] LOG_INFO ");
   record.contentLen = 0;
   record.threadId = 123456;
   record.level = 9;
@@ -101,142 +105,73 @@ TEST(RecordTest, HeaderPinsTimeOfDayAndPadsThreadId) {
             std::string::npos);
 }
 
-TEST(RecordTest, LevelNamesAndFiltering) {
+// Records longer than the cap keep their first 8189 bytes of header, text and suffix, then
+// CR LF; shorter ones are whole.
+TEST(RecordTest, RecordsAreCutAt8191BytesWithCrLf) {
   TempDir dir;
   auto manager = makeManager(dir);
   ASSERT_TRUE(manager->start());
-  for (int level = LOG_LEVEL_TRACE; level <= LOG_LEVEL_FATAL; ++level) {
-    logPrintfTo(manager.get(), 0, level, "f.cpp", 1, "default-level %d", level);
-  }
-  manager->setLoggerLevel(0, LOG_LEVEL_ERROR);
-  EXPECT_FALSE(manager->prePushLog(0, LOG_LEVEL_WARN));
-  EXPECT_TRUE(manager->prePushLog(0, LOG_LEVEL_ERROR));
-  for (int level = LOG_LEVEL_TRACE; level <= LOG_LEVEL_FATAL; ++level) {
-    logPrintfTo(manager.get(), 0, level, "f.cpp", 1, "error-level %d", level);
-  }
-  ASSERT_TRUE(manager->stop());
-
-  const auto records = splitRecords(readFileOrEmpty(dir.file("trace.log")));
-  std::vector<std::string> kept;
-  for (const auto& record : records) {
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(record, m, kRecord)) << record;
-    if (m[8].str().find("-level") != std::string::npos)
-      kept.push_back(m[7].str() + "|" + m[8].str());
-  }
-  const std::vector<std::string> expected = {
-      "LOG_DEBUG|default-level 1", "LOG_INFO|default-level 2",  "LOG_WARN|default-level 3",
-      "LOG_ERROR|default-level 4", "LOG_ALARM|default-level 5", "LOG_FATAL|default-level 6",
-      "LOG_ERROR|error-level 4",   "LOG_ALARM|error-level 5",   "LOG_FATAL|error-level 6"};
-  EXPECT_EQ(kept, expected);
-}
-
-TEST(RecordTest, SuffixKeepsOnlyTheFileName) {
-  TempDir dir;
-  auto manager = makeManager(dir);
-  ASSERT_TRUE(manager->start());
-  const std::map<std::string, std::string> cases = {{"/a/b/c.cpp", "c.cpp"},
-                                                    {"C:\\src\\win.cpp", "win.cpp"},
-                                                    {"dir/sub\\mixed.cpp", "mixed.cpp"},
-                                                    {"plain.cpp", "plain.cpp"}};
-  for (const auto& c : cases)
-    logPrintfTo(manager.get(), 0, LOG_LEVEL_INFO, c.first.c_str(), 77, "suffix");
-  logPrintfTo(manager.get(), 0, LOG_LEVEL_INFO, nullptr, 5, "no file");
-  manager->setLoggerFileLine(0, false);
-  logPrintfTo(manager.get(), 0, LOG_LEVEL_INFO, "x.cpp", 6, "fileline off");
-  ASSERT_TRUE(manager->stop());
-
-  const auto records = splitRecords(readFileOrEmpty(dir.file("trace.log")));
-  std::multiset<std::string> suffixes;
-  for (const auto& record : records) {
-    if (record.find(" suffix ") != std::string::npos) {
-      suffixes.insert(record.substr(record.find(" suffix ") + 8));
-    }
-  }
-  std::multiset<std::string> expected;
-  for (const auto& c : cases) expected.insert(c.second + ":77");
-  EXPECT_EQ(suffixes, expected);
-  EXPECT_EQ(findRecord(records, "no file").substr(findRecord(records, "no file").size() - 8),
-            " no file");
-  const std::string off = findRecord(records, "fileline off");
-  EXPECT_EQ(off.substr(off.size() - 13), " fileline off");
-}
-
-// Records cut at the cap keep the first 8189 bytes of header and text, then CR LF.
-class TruncationTest : public ::testing::TestWithParam<int> {};
-
-TEST_P(TruncationTest, RecordsNeverExceed8191BytesAndEndInCrLf) {
-  TempDir dir;
-  auto manager = makeManager(dir);
-  ASSERT_TRUE(manager->start());
-  manager->setLoggerFileLine(0, GetParam() % 2 == 0);
   LogData* probe = manager->makeLogData(0, LOG_LEVEL_DEBUG);
   ASSERT_NE(probe, nullptr);
   const int headerLen = probe->contentLen;
   manager->freeLogData(probe);
-  const int textLen = 8189 - headerLen + GetParam() / 2;
-  const std::string message(textLen, 'x');
-  logPrintfTo(manager.get(), 0, LOG_LEVEL_DEBUG, "cap.cpp", 12, "%s", message.c_str());
+  // Header and text alone reach 8189 + extra; the suffix " cap.cpp:12" adds 11 more.
+  const std::pair<int, bool> cases[] = {{-1, false}, {0, false},  {1, false},   {2, false},
+                                        {-11, true}, {-10, true}, {20000, true}};
+  for (const auto& [extra, fileline] : cases) {
+    manager->setLoggerFileLine(0, fileline);
+    const std::string message(8189 - headerLen + extra, 'x');
+    logPrintfTo(manager.get(), 0, LOG_LEVEL_DEBUG, "cap.cpp", 12, "%s", message.c_str());
+  }
   ASSERT_TRUE(manager->stop());
 
-  const std::string text = readFileOrEmpty(dir.file("trace.log"));
-  const size_t start = text.find(" LOG_DEBUG ");
-  ASSERT_NE(start, std::string::npos);
-  const size_t begin = text.rfind("\r\n", start) + 2;
-  const std::string record = text.substr(begin);
-  std::string body = record.substr(headerLen);
-  const std::string suffix = GetParam() % 2 == 0 ? " cap.cpp:12" : "";
-  std::string full = std::string(record, 0, headerLen) + message + suffix;
-  if (full.size() > 8189) full.resize(8189);
-  EXPECT_EQ(record, full + "\r\n");
-  EXPECT_LE(record.size(), 8191u);
+  const std::string text = ReadFile(dir.file("trace.log"));
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  std::vector<std::string> records;
+  for (const std::string& record : splitRecords(text))
+    if (record.find(" LOG_DEBUG ") != std::string::npos) records.push_back(record);
+  ASSERT_EQ(records.size(), std::size(cases));
+  for (size_t i = 0; i < records.size(); ++i) {
+    const auto& [extra, fileline] = cases[i];
+    std::string full = records[i].substr(0, headerLen) +
+                       std::string(8189 - headerLen + extra, 'x') + (fileline ? " cap.cpp:12" : "");
+    if (full.size() > 8189) full.resize(8189);
+    EXPECT_EQ(records[i], full) << "case " << i;
+  }
 }
-
-// Offsets around the cap: the text alone reaches 8189 - 2, 8189, 8190, 8191 and far beyond
-// (odd parameters switch the suffix off).
-INSTANTIATE_TEST_SUITE_P(Boundaries, TruncationTest,
-                         ::testing::Values(-4, -3, -2, -1, 0, 1, 2, 3, 4, 5, 6, 7, 20000, 20001));
 
 TEST(RecordTest, ConcurrentWritersLoseAndInterleaveNothing) {
   TempDir dir;
   auto manager = makeManager(dir);
   ASSERT_TRUE(manager->start());
-  constexpr int kThreads = 4;
-  constexpr int kPerThread = 150;
+  constexpr int kThreads = 4, kPerThread = 150;
+  auto padding = [](int t) { return std::string(100 + 37 * t, static_cast<char>('a' + t)); };
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&manager, t] {
-      const std::string padding(100 + 37 * t, static_cast<char>('a' + t));
-      for (int n = 0; n < kPerThread; ++n) {
+    threads.emplace_back([&manager, &padding, t] {
+      for (int n = 0; n < kPerThread; ++n)
         logPrintfTo(manager.get(), 0, LOG_LEVEL_INFO, __FILE__, __LINE__, "writer %d record %d %s",
-                    t, n, padding.c_str());
-      }
+                    t, n, padding(t).c_str());
     });
   }
   for (auto& thread : threads) thread.join();
   ASSERT_TRUE(manager->stop());
 
-  const std::string text = readFileOrEmpty(dir.file("trace.log"));
+  // Every record whole and in its own line, each writer's records all there, in order.
+  const std::string text = ReadFile(dir.file("trace.log"));
   const auto records = splitRecords(text);
-  std::map<int, std::set<int>> seen;
-  std::map<int, std::set<std::string>> threadIds;
-  const std::regex body(R"(writer (\d) record (\d+) ([a-z]+))");
+  std::vector<int> next(kThreads, 0);
   for (const auto& record : records) {
-    std::smatch m, b;
+    std::smatch m;
     ASSERT_TRUE(std::regex_match(record, m, kRecord)) << record.substr(0, 120);
     const std::string message = m[8];
     if (message.rfind("writer ", 0) != 0) continue;
-    ASSERT_TRUE(std::regex_match(message, b, body)) << message.substr(0, 120);
-    const int t = std::stoi(b[1]);
-    EXPECT_EQ(b[3].str(), std::string(100 + 37 * t, static_cast<char>('a' + t)));
-    EXPECT_TRUE(seen[t].insert(std::stoi(b[2])).second);
-    threadIds[t].insert(m[6]);
+    const int t = message[7] - '0';
+    ASSERT_TRUE(t >= 0 && t < kThreads) << message;
+    EXPECT_EQ(message, "writer " + std::to_string(t) + " record " + std::to_string(next[t]++) +
+                           " " + padding(t));
   }
-  ASSERT_EQ(seen.size(), static_cast<size_t>(kThreads));
-  for (int t = 0; t < kThreads; ++t) {
-    EXPECT_EQ(seen[t].size(), static_cast<size_t>(kPerThread)) << "writer " << t;
-    EXPECT_EQ(threadIds[t].size(), 1u);
-  }
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(next[t], kPerThread) << "writer " << t;
   EXPECT_EQ(manager->getStatusTotalWriteCount(), static_cast<unsigned long long>(records.size()));
   EXPECT_EQ(manager->getStatusTotalWriteBytes(), static_cast<unsigned long long>(text.size()));
 }
