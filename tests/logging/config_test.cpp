@@ -119,7 +119,6 @@ TEST(ConfigTest, FileLoadAndReloadOnlyTouchKnownLoggers) {
   EXPECT_EQ(manager.findLogger("second"), -1);
   ASSERT_EQ(remove(path.c_str()), 0);
   EXPECT_FALSE(manager.updateConfig());
-
 }
 
 }  // namespace
