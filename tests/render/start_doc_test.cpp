@@ -2,134 +2,86 @@
 // after-print setting, and where a failing step ends it.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <functional>
 #include <string>
-#include <vector>
 
 #include "render/tspl_render.h"
-#include "tests/settings/capture_util.h"
+#include "tests/support/stdout_capture.h"
 
 namespace {
 
-using qevtest::capture::StdoutCapture;
-using qevtest::capture::TraceCapture;
-
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
+// "a|b" as the TSPL lines "a\r\nb\r\n".
+std::string Lines(std::string text) {
+  for (size_t at; (at = text.find('|')) != std::string::npos;) text.replace(at, 1, "\r\n");
+  return text + "\r\n";
 }
 
-class StartDocTest : public ::testing::Test {
- protected:
-  StartDocTest() {
-    // The worked example of an eleven-line preamble.
-    memset(&cfg_, 0, sizeof cfg_);
-    cfg_.sLabelType = 1;
-    cfg_.GAPHeight = cfg_.BLineHeight = 30;
-    cfg_.GAPOffset = cfg_.BLineOffset = 0;
-    cfg_.sPaperType = 1;
-    cfg_.sDensity = 8;
-    cfg_.sPrintSpeed = 4;
-    cfg_.sFeedLen = 0;
-    cfg_.dwOperationAfterPrn = 3;
-    cfg_.sOutputXDPI = cfg_.sOutputYDPI = 203;
-    memset(&dm_, 0, sizeof dm_);
-    memset(&pdev_, 0, sizeof pdev_);
-    renderer_.SetOemCfgPointer(&cfg_);
-    renderer_.SetDevModePointer(&dm_);
-    renderer_.SetOemPdevPointer(&pdev_);
-  }
+const std::string kHead = "CLS|GAP 3 mm,0 mm|SET RIBBON OFF|";
+const std::string kMiddle = "DIRECTION 1,0|REFERENCE 0,0|DENSITY 8|SPEED 4|OFFSET 0 mm";
+const std::string kTear = "|SET TEAR ON|SET PEEL OFF|SET CUTTER OFF";
 
-  std::string Run(bool expected_result = true) {
-    StdoutCapture capture;
-    bool result = renderer_.StartDocCMD();
-    std::string out = capture.Take();
-    EXPECT_EQ(result, expected_result);
-    return out;
-  }
-
-  tagOEMCFG cfg_;
-  _DEVMODE dm_;
-  _OEMPDEV pdev_;
-  CTSPLRenderClass renderer_;
+struct PreambleCase {
+  std::function<void(tagOEMCFG&)> change;  // applied to the eleven-line example's settings
+  bool result;
+  std::string lines;
 };
 
-TEST_F(StartDocTest, ElevenLineExample) {
-  EXPECT_EQ(Run(), Lines({"CLS", "GAP 3 mm,0 mm", "SET RIBBON OFF", "DIRECTION 1,0",
-                          "REFERENCE 0,0", "DENSITY 8", "SPEED 4", "OFFSET 0 mm", "SET TEAR ON",
-                          "SET PEEL OFF", "SET CUTTER OFF"}));
-}
-
-// Everything between the media line and the after-print lines, for the example settings.
-const std::vector<std::string> kMiddle = {"DIRECTION 1,0", "REFERENCE 0,0", "DENSITY 8", "SPEED 4",
-                                          "OFFSET 0 mm"};
-
-std::vector<std::string> Preamble(const std::vector<std::string>& media,
-                                  const std::vector<std::string>& ribbon,
-                                  const std::vector<std::string>& middle,
-                                  const std::vector<std::string>& after) {
-  std::vector<std::string> all = {"CLS"};
-  for (const auto* part : {&media, &ribbon, &middle, &after})
-    all.insert(all.end(), part->begin(), part->end());
-  return all;
-}
-
-TEST_F(StartDocTest, PrintMethodWithoutRibbonCommandEndsThePreamble) {
-  cfg_.sPaperType = 0;
-  EXPECT_EQ(Run(), Lines(Preamble({"GAP 3 mm,0 mm"}, {}, kMiddle,
-                                  {"SET TEAR ON", "SET PEEL OFF", "SET CUTTER OFF"})));
-  cfg_.sPaperType = 2;
-  EXPECT_EQ(Run(), Lines(Preamble({"GAP 3 mm,0 mm"}, {"SET RIBBON ON"}, kMiddle,
-                                  {"SET TEAR ON", "SET PEEL OFF", "SET CUTTER OFF"})));
-  for (int16_t method : {3, -1}) {
-    cfg_.sPaperType = method;
-    EXPECT_EQ(Run(false), Lines({"CLS", "GAP 3 mm,0 mm"})) << "sPaperType " << method;
+TEST(StartDoc, LinesFollowTheSettings) {
+  const PreambleCase cases[] = {
+      {[](tagOEMCFG&) {}, true, kHead + kMiddle + kTear},
+      {[](tagOEMCFG& c) { c.sLabelType = 0; }, true, "CLS|SET RIBBON OFF|" + kMiddle + kTear},
+      {[](tagOEMCFG& c) { c.sLabelType = 2; }, true,
+       "CLS|BLINE 2.5 mm,1 mm|SET RIBBON OFF|" + kMiddle + kTear},
+      {[](tagOEMCFG& c) { c.sLabelType = 7; }, true,
+       "CLS|GAP 0 mm,0 mm|SET RIBBON OFF|" + kMiddle + kTear},
+      {[](tagOEMCFG& c) { c.sPaperType = 0; }, true, "CLS|GAP 3 mm,0 mm|" + kMiddle + kTear},
+      {[](tagOEMCFG& c) { c.sPaperType = 2; }, true,
+       "CLS|GAP 3 mm,0 mm|SET RIBBON ON|" + kMiddle + kTear},
+      // A print method without a ribbon command ends the preamble.
+      {[](tagOEMCFG& c) { c.sPaperType = 3; }, false, "CLS|GAP 3 mm,0 mm"},
+      {[](tagOEMCFG& c) { c.sPaperType = -1; }, false, "CLS|GAP 3 mm,0 mm"},
+      // 1000 leaves darkness and speed to the printer; speed -1 sends none; DENSITY takes the
+      // low 32 bits of its 64-bit field.
+      {[](tagOEMCFG& c) { c.sDensity = c.sPrintSpeed = 1000; }, true,
+       kHead + "DIRECTION 1,0|REFERENCE 0,0|OFFSET 0 mm" + kTear},
+      {[](tagOEMCFG& c) {
+         c.sDensity = (int64_t{1} << 32) + 15;
+         c.sPrintSpeed = -1;
+         c.sFeedLen = -15;
+       },
+       true, kHead + "DIRECTION 1,0|REFERENCE 0,0|DENSITY 15|OFFSET -1.5 mm" + kTear},
+      {[](tagOEMCFG& c) { c.dwOperationAfterPrn = 0; }, true, kHead + kMiddle},
+      {[](tagOEMCFG& c) { c.dwOperationAfterPrn = 1; }, true,
+       kHead + kMiddle + "|SET TEAR OFF|SET PEEL OFF|SET CUTTER OFF"},
+      {[](tagOEMCFG& c) { c.dwOperationAfterPrn = 2; }, true,
+       kHead + kMiddle + "|SET TEAR OFF|SET PEEL ON|SET CUTTER OFF"},
+      {[](tagOEMCFG& c) { c.dwOperationAfterPrn = 4; }, true,
+       kHead + kMiddle + "|SET TEAR OFF|SET PEEL OFF"},
+      {[](tagOEMCFG& c) { c.dwOperationAfterPrn = UINT64_MAX; }, true, kHead + kMiddle},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    tagOEMCFG cfg{};
+    cfg.sLabelType = 1;
+    cfg.GAPHeight = 30;
+    cfg.BLineHeight = 25;  // distinct from the gap, to show which pair each media line uses
+    cfg.BLineOffset = 10;
+    cfg.sPaperType = 1;
+    cfg.sDensity = 8;
+    cfg.sPrintSpeed = 4;
+    cfg.dwOperationAfterPrn = 3;
+    cfg.sOutputXDPI = cfg.sOutputYDPI = 203;
+    cases[i].change(cfg);
+    _DEVMODE dm{};
+    _OEMPDEV pdev{};
+    CTSPLRenderClass renderer;
+    renderer.SetOemCfgPointer(&cfg);
+    renderer.SetDevModePointer(&dm);
+    renderer.SetOemPdevPointer(&pdev);
+    qevtest::StdoutCapture capture;
+    const bool ok = renderer.StartDocCMD();
+    EXPECT_EQ(capture.Take(), Lines(cases[i].lines)) << "case " << i;
+    EXPECT_EQ(ok, cases[i].result) << "case " << i;
   }
-}
-
-TEST_F(StartDocTest, DensityAndSpeedCanBeLeftToThePrinter) {
-  cfg_.dwOperationAfterPrn = 0;
-  cfg_.sDensity = 1000;
-  cfg_.sPrintSpeed = 1000;
-  EXPECT_EQ(Run(), Lines({"CLS", "GAP 3 mm,0 mm", "SET RIBBON OFF", "DIRECTION 1,0",
-                          "REFERENCE 0,0", "OFFSET 0 mm"}));
-  cfg_.sPrintSpeed = -1;
-  cfg_.sDensity = 15;
-  cfg_.sFeedLen = -15;
-  EXPECT_EQ(Run(), Lines({"CLS", "GAP 3 mm,0 mm", "SET RIBBON OFF", "DIRECTION 1,0",
-                          "REFERENCE 0,0", "DENSITY 15", "OFFSET -1.5 mm"}));
-  // DENSITY takes the low 32 bits of the 64-bit field: 2^32 + 1000 is 1000.
-  cfg_.sDensity = (int64_t{1} << 32) + 1000;
-  cfg_.sPrintSpeed = 3;
-  EXPECT_EQ(Run(), Lines({"CLS", "GAP 3 mm,0 mm", "SET RIBBON OFF", "DIRECTION 1,0",
-                          "REFERENCE 0,0", "SPEED 3", "OFFSET -1.5 mm"}));
-}
-
-TEST_F(StartDocTest, AfterPrintTable) {
-  const std::pair<uint64_t, std::vector<std::string>> cases[] = {
-      {0, {}},
-      {1, {"SET TEAR OFF", "SET PEEL OFF", "SET CUTTER OFF"}},
-      {2, {"SET TEAR OFF", "SET PEEL ON", "SET CUTTER OFF"}},
-      {3, {"SET TEAR ON", "SET PEEL OFF", "SET CUTTER OFF"}},
-      {4, {"SET TEAR OFF", "SET PEEL OFF"}},
-      {5, {}},
-      {UINT64_MAX, {}}};
-  for (const auto& c : cases) {
-    cfg_.dwOperationAfterPrn = c.first;
-    EXPECT_EQ(Run(), Lines(Preamble({"GAP 3 mm,0 mm"}, {"SET RIBBON OFF"}, kMiddle, c.second)))
-        << "dwOperationAfterPrn " << c.first;
-  }
-}
-
-TEST_F(StartDocTest, TraceStartsWithItsOwnRecord) {
-  TraceCapture trace;
-  ASSERT_TRUE(trace.started()) << "the log manager did not start";
-  cfg_.sPaperType = 3;
-  Run(false);
-  EXPECT_EQ(trace.Messages(),
-            (std::vector<std::string>{"Method StartDocCMD in", "Method OutPutCLSCommand in",
-                                      "Method OutputGapCmd in", "Method OutputPaperTypeCmd in"}));
 }
 
 }  // namespace

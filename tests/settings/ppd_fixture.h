@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "tests/support/filter_runner.h"
 #include "tests/support/ppd_writer.h"
@@ -37,12 +38,11 @@ class PpdFixture : public ::testing::Test {
     EXPECT_NE(ppd_, nullptr) << "libcups refused the test PPD";
     if (ppd_ == nullptr) return nullptr;
     ppdMarkDefaults(ppd_);
-    if (!job_options.empty()) {
-      cups_option_t* options = nullptr;
-      int count = cupsParseOptions(job_options.c_str(), 0, &options);
-      cupsMarkOptions(ppd_, count, options);
-      cupsFreeOptions(count, options);
-    }
+    if (job_options.empty()) return ppd_;
+    cups_option_t* options = nullptr;
+    const int count = cupsParseOptions(job_options.c_str(), 0, &options);
+    cupsMarkOptions(ppd_, count, options);
+    cupsFreeOptions(count, options);
     return ppd_;
   }
 

@@ -6,27 +6,23 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 
 #include "tests/settings/ppd_fixture.h"
 
 namespace {
 
 using qevtest::NumericOption;
-using qevtest::PpdFixture;
 using qevtest::PpdOption;
 
-class PpdLookupTest : public PpdFixture {
+class PpdLookupTest : public qevtest::PpdFixture {
  protected:
+  // Choice names that are numbers themselves, unlike their codes, show which one is read.
   ppd_file_t* OpenStandard(const std::string& job = "") {
-    // Choice names that are numbers themselves, different from their codes, show which one
-    // is read.
-    PpdOption named{"Named", "3", {{"3", "7"}, {"5", "9"}}};
     return OpenWith(
-        {NumericOption("Density", "8", {"0", "8", "15"}, "D"), named,
-         NumericOption("Minus", "-1", {"-1", "4"}), PpdOption{"Word", "W", {{"W", "abc"}}},
-         NumericOption("Frac", "2.5", {"2.5", "-1.5"}), PpdOption{"Lead", "L", {{"L", "  12xyz"}}},
-         PpdOption{"Huge", "H", {{"H", "1e300"}}}},
+        {NumericOption("Density", "8", {"0", "8", "15"}, "D"),
+         PpdOption{"Named", "3", {{"3", "7"}, {"5", "9"}}}, NumericOption("Minus", "-1", {"-1"}),
+         PpdOption{"Word", "W", {{"W", "abc"}}}, NumericOption("Frac", "2.5", {"2.5", "-1.5"}),
+         PpdOption{"Lead", "L", {{"L", "  12xyz"}}}, PpdOption{"Huge", "H", {{"H", "1e300"}}}},
         job);
   }
 };
@@ -34,54 +30,40 @@ class PpdLookupTest : public PpdFixture {
 TEST_F(PpdLookupTest, CodeOfMarkedOrDefaultChoice) {
   ppd_file_t* ppd = OpenStandard();
   ASSERT_NE(ppd, nullptr);
-  EXPECT_STREQ(GetOptionChoiceCode("Density", ppd), "8");
-  EXPECT_EQ(GetOptionChoiceIndex("Density", ppd), 8);
-  EXPECT_STREQ(GetOptionChoiceCode("Named", ppd), "7");  // the code wins over the name "3"
+  EXPECT_STREQ(GetOptionChoiceCode("Named", ppd), "7");  // the code, not the name "3"
   EXPECT_EQ(GetOptionChoiceCode("Absent", ppd), nullptr);
   EXPECT_EQ(GetOptionChoiceCode(nullptr, ppd), nullptr);
   EXPECT_EQ(GetOptionChoiceCode("Density", nullptr), nullptr);
-
-  // A choice marked later takes over.
-  ppdMarkOption(ppd, "Density", "D15");
+  ppdMarkOption(ppd, "Density", "D15");  // a choice marked later takes over
   EXPECT_EQ(GetOptionChoiceIndex("Density", ppd), 15);
-}
 
-TEST_F(PpdLookupTest, JobOptionsMarkAnotherChoice) {
-  ppd_file_t* ppd = OpenStandard("Density=D15 Named=5 Frac=Vm1p5");
+  ppd = OpenStandard("Named=5 Frac=Vm1p5");  // the job's options
   ASSERT_NE(ppd, nullptr);
-  EXPECT_EQ(GetOptionChoiceIndex("Density", ppd), 15);
   EXPECT_EQ(GetOptionChoiceIndex("Named", ppd), 9);
   EXPECT_EQ(GetOptionChoiceIndexf("Frac", ppd), -1.5f);
-}
 
-TEST_F(PpdLookupTest, DefaultChoiceWhenNothingIsMarked) {
-  UsePpdText(qevtest::PpdText([] {
-    qevtest::PpdSpec spec;
-    spec.options = {NumericOption("Density", "8", {"0", "8", "15"}, "D")};
-    return spec;
-  }()));
-  ppd_file_t* ppd = ppdOpenFile(path_.c_str());  // opened but never marked
-  ASSERT_NE(ppd, nullptr);
-  EXPECT_EQ(GetOptionChoiceIndex("Density", ppd), 8);
-  ppdClose(ppd);
+  ppd_file_t* unmarked = ppdOpenFile(path_.c_str());  // nothing marked: the default choice
+  ASSERT_NE(unmarked, nullptr);
+  EXPECT_EQ(GetOptionChoiceIndex("Density", unmarked), 8);
+  ppdClose(unmarked);
 }
 
 TEST_F(PpdLookupTest, IntegerAndFloatReadings) {
   ppd_file_t* ppd = OpenStandard();
   ASSERT_NE(ppd, nullptr);
-  // "-1" reads exactly like an absent option.
-  EXPECT_EQ(GetOptionChoiceIndex("Minus", ppd), -1);
-  EXPECT_EQ(GetOptionChoiceIndex("Absent", ppd), -1);
-  EXPECT_EQ(GetOptionChoiceIndexf("Minus", ppd), -1.0f);
-  EXPECT_EQ(GetOptionChoiceIndexf("Absent", ppd), -1.0f);
-  // Not a number: 0.
-  EXPECT_EQ(GetOptionChoiceIndex("Word", ppd), 0);
-  EXPECT_EQ(GetOptionChoiceIndexf("Word", ppd), 0.0f);
-  // A fraction: truncated by the integer reading.
-  EXPECT_EQ(GetOptionChoiceIndex("Frac", ppd), 2);
-  EXPECT_EQ(GetOptionChoiceIndexf("Frac", ppd), 2.5f);
-  // Leading white space is allowed and reading stops at the first non-digit.
-  EXPECT_EQ(GetOptionChoiceIndex("Lead", ppd), 12);
+  const struct {
+    const char* keyword;
+    int32_t integer;
+    float real;
+  } cases[] = {
+      {"Minus", -1, -1.0f}, {"Absent", -1, -1.0f},  // "-1" reads exactly like an absent option
+      {"Word", 0, 0.0f},    {"Frac", 2, 2.5f},      // not a number: 0; fractions truncated
+      {"Lead", 12, 12.0f},                          // leading space allowed, stops at "x"
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(GetOptionChoiceIndex(c.keyword, ppd), c.integer) << c.keyword;
+    EXPECT_EQ(GetOptionChoiceIndexf(c.keyword, ppd), c.real) << c.keyword;
+  }
   // Beyond the float range: an infinity, without an undefined narrowing.
   EXPECT_TRUE(std::isinf(GetOptionChoiceIndexf("Huge", ppd)));
   EXPECT_EQ(GetOptionChoiceIndex(nullptr, ppd), -1);

@@ -1,0 +1,32 @@
+// Test support: capture of what code under test writes to standard output (descriptor 1), and
+// a readable listing of a TSPL stream (commands as text, BITMAP data as rows of '#' and '.').
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace qevtest {
+
+// Redirects descriptor 1 into a temporary file until Take() (or destruction).
+class StdoutCapture {
+ public:
+  StdoutCapture();
+  ~StdoutCapture() { Take(); }
+  StdoutCapture(const StdoutCapture&) = delete;
+  StdoutCapture& operator=(const StdoutCapture&) = delete;
+
+  // Restores standard output and returns every byte written meanwhile.
+  std::string Take();
+
+ private:
+  FILE* file_ = nullptr;
+  int saved_ = -1;
+  std::string text_;
+};
+
+// One line per command, "\r\n" replaced by "\n"; a BITMAP header is followed by its rows, '#'
+// for a clear bit (a printed dot) and '.' for a set bit. A malformed stream ends the listing
+// with a "<...>" line.
+std::string ReadableTspl(const std::string& tspl);
+
+}  // namespace qevtest
