@@ -2,7 +2,6 @@
 // standard input or a file, the failure texts, the page order seen in the trace, cancel by
 // SIGTERM, pages of other formats or rejected inside a job, and the job's "Mirror" choice.
 #include <cups/ppd.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -217,29 +216,6 @@ TEST_F(JobEntry, PagesOfOtherFormatsAndRejectedPages) {
   EXPECT_GE(FindMessage(m, geometry(4, 16, 8, 8)), 0);
   EXPECT_NE(r.out.find("SIZE 24 dot,4 dot"), std::string::npos) << r.out;
   EXPECT_EQ(Count(r.out, "PRINT "), 3u);
-}
-
-TEST(CloseStreamFile, ClosesTheFileButNeverStandardInput) {
-  TempDir dir;
-  ASSERT_TRUE(WriteRasterFile(dir.file("one.ras"), {RasterPage{}}));
-  ASSERT_TRUE(WritePpdFile(dir.file("p.ppd"), PpdSpec{}));
-  const int saved = dup(0);
-  for (bool fromStdin : {false, true}) {
-    int fd = open(dir.file("one.ras").c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    if (fromStdin) {
-      dup2(fd, 0);
-      close(fd);
-      fd = 0;
-    }
-    testing::internal::CaptureStderr();
-    CloseStreamFile(ppdOpenFile(dir.file("p.ppd").c_str()), cupsRasterOpen(fd, CUPS_RASTER_READ),
-                    fd, fromStdin ? 0 : 1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), fromStdin ? "No pages were found." : "");
-    EXPECT_EQ(fcntl(fd, F_GETFD) != -1, fromStdin) << "only the raster file is closed";
-  }
-  dup2(saved, 0);
-  close(saved);
 }
 
 // cupsMarkOptions() hands a job option "Mirror" to the PPD's "MirrorPrint": the printer's own

@@ -125,17 +125,15 @@ TEST(PageRead, GrayAndOneBitPagesBecomeEightBitGray) {
   }
 }
 
+// In process: no buffer, one line, the stream in step. The executable's tests run every
+// kind of malformed page through whole jobs.
 TEST(PageRead, MalformedHeadersAreRefusedAndTheStreamStaysInStep) {
   using Tweak = std::function<void(cups_page_header2_t&)>;
   const std::pair<Tweak, const char*> cases[] = {
       {[](cups_page_header2_t& h) { h.cupsWidth = 0; }, "empty page"},
       {[](cups_page_header2_t& h) { h.cupsBytesPerLine += 3; }, "cupsBytesPerLine"},
-      {[](cups_page_header2_t& h) { h.cupsBytesPerLine -= 3; }, "cupsBytesPerLine"},
       {[](cups_page_header2_t& h) { h.cupsBitsPerPixel = 32; }, "unsupported raster format"},
-      {[](cups_page_header2_t& h) { h.cupsBitsPerPixel = 16; }, "unsupported raster format"},
       {[](cups_page_header2_t& h) { h.cupsColorSpace = CUPS_CSPACE_CMY; },
-       "unsupported raster format"},
-      {[](cups_page_header2_t& h) { h.cupsColorOrder = CUPS_ORDER_BANDED; },
        "unsupported raster format"},
       {[](cups_page_header2_t& h) {
          h.cupsBitsPerColor = 16;
@@ -143,7 +141,6 @@ TEST(PageRead, MalformedHeadersAreRefusedAndTheStreamStaysInStep) {
          h.cupsBytesPerLine *= 2;
        },
        "unsupported raster format"},
-      {[](cups_page_header2_t& h) { h.HWResolution[0] = 0; }, "invalid resolution"},
       {[](cups_page_header2_t& h) { h.HWResolution[1] = 70000; }, "invalid resolution"}};
   std::vector<RasterPage> pages;  // each bad page followed by a good one
   for (const auto& c : cases) {

@@ -1,5 +1,5 @@
 // The logger configuration text and file: byte-order mark, sections (MAIN meaning Main), level
-// names and flags, the byte-sum check, logger creation up to id 19, and reloads.
+// names and flags, the byte-sum check, and logger creation up to id 19.
 #include <limits>
 
 #include "log_test_util.h"
@@ -10,7 +10,6 @@ namespace vanta {
 namespace {
 
 using namespace testing_support;
-using qevtest::WriteFile;
 
 TEST(ConfigTest, BomAndCapitalMainConfigureLoggerZero) {
   LogerManager manager;
@@ -99,26 +98,6 @@ TEST(ConfigTest, LoggersAreCreatedInKeyOrderUpToId19) {
   EXPECT_EQ(s100.name, "s100");
   EXPECT_EQ(s100.path, "./log/");
   EXPECT_EQ(s100.level, LOG_LEVEL_DEBUG);
-}
-
-TEST(ConfigTest, FileLoadAndReloadOnlyTouchKnownLoggers) {
-  TempDir dir;
-  const std::string path = dir.file("vanta.ini");
-  ASSERT_TRUE(WriteFile(path, "[Main]\nlevel=info\n[first]\nlevel=warn\n"));
-  LogerManager manager;
-  EXPECT_FALSE(manager.updateConfig());  // no file configured yet
-  ASSERT_TRUE(manager.config(path.c_str()));
-  EXPECT_FALSE(manager.config(path.c_str()));  // only once
-  EXPECT_EQ(manager.findLogger("first"), 1);
-  EXPECT_EQ(settingsOf(manager, 1).level, LOG_LEVEL_WARN);
-
-  ASSERT_TRUE(WriteFile(path, "[Main]\nlevel=error\n[first]\nlevel=fatal\n[second]\nlevel=info\n"));
-  ASSERT_TRUE(manager.updateConfig());
-  EXPECT_EQ(settingsOf(manager, 0).level, LOG_LEVEL_ERROR);
-  EXPECT_EQ(settingsOf(manager, 1).level, LOG_LEVEL_FATAL);
-  EXPECT_EQ(manager.findLogger("second"), -1);
-  ASSERT_EQ(remove(path.c_str()), 0);
-  EXPECT_FALSE(manager.updateConfig());
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// Tests of the preview's output side: the PNG file (size, bit order, resolution), the
-// tspl2png command (files per printed label, refusal of malformed streams), and the filter's
-// own output for each PPD of the family read back as the label the printer would print.
+// Tests of the preview's output side: the PNG file (size, bit order, resolution) and the
+// tspl2png command (files per printed label, refusal of malformed streams).
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -10,9 +9,7 @@
 #include <vector>
 
 #include "tests/support/filter_runner.h"
-#include "tests/support/raster_writer.h"
 #include "tools/tspl2png/png_writer.h"
-#include "tools/tspl2png/tspl_parser.h"
 
 namespace {
 
@@ -108,61 +105,5 @@ TEST(Tspl2png, OneFilePerPrintedLabelAndRefusalOfMalformedStreams) {
   EXPECT_EQ(r.exitStatus, 2);
   EXPECT_NE(r.err.find("cannot open"), std::string::npos) << r.err;
 }
-
-struct FamilyCase {
-  const char* ppd;
-  int dpi;
-};
-
-class FilterPreview : public ::testing::TestWithParam<FamilyCase> {};
-
-// A 50 x 30 mm page at the PPD's resolution with a black box, through the filter with the
-// PPD's defaults: the preview shows the box dot for dot on a label of the page's size.
-TEST_P(FilterPreview, PrintsThePageAsDrawn) {
-  const int dpi = GetParam().dpi;
-  qevtest::RasterPage page;
-  page.width = static_cast<uint32_t>(50 * 1000 * dpi / 25400.0 + 0.5);
-  page.height = static_cast<uint32_t>(30 * 1000 * dpi / 25400.0 + 0.5);
-  page.xdpi = page.ydpi = static_cast<uint32_t>(dpi);
-  const uint32_t left = page.width / 5, right = page.width * 3 / 5;  // exclusive right
-  const uint32_t top = page.height / 3, bottom = page.height * 2 / 3;
-  page.fill = [&](uint32_t y, uint8_t* row, uint32_t bytes) {
-    std::fill(row, row + bytes, 0xFF);
-    if (y >= top && y < bottom) std::fill(row + 3 * left, row + 3 * right, 0);
-  };
-  qevtest::FilterRun run;
-  run.args = qevtest::JobArgs();
-  run.ppd = std::string(QEV_PPD_DIR) + "/" + GetParam().ppd;
-  run.stdinData = qevtest::RasterBytes({page});
-  qevtest::RunResult r = qevtest::RunFilter(run);
-  ASSERT_EQ(r.exitStatus, 0) << r.err;
-  ASSERT_EQ(r.out.rfind("CLS\r\n", 0), 0u);
-
-  std::vector<tspl::Label> labels;
-  tspl::Parser parser({dpi, false});
-  ASSERT_TRUE(parser.Parse(reinterpret_cast<const uint8_t*>(r.out.data()), r.out.size(),
-                           [&](const tspl::Label& label, int sets, int copies) {
-                             labels.push_back(label);
-                             return sets == 1 && copies == 1;
-                           }))
-      << parser.error();
-  // The defaults: gap labels of 3 mm, tear-off, printer's own darkness and speed.
-  EXPECT_EQ(parser.settings().Describe(),
-            "GAP 3 mm,0 mm; DIRECTION 1,0; OFFSET 0 mm; SET TEAR ON; SET PEEL OFF; "
-            "SET CUTTER OFF");
-  ASSERT_EQ(labels.size(), 1u);
-  EXPECT_EQ(labels[0].height, static_cast<int>(page.height));
-  EXPECT_GE(labels[0].width, static_cast<int>(page.width));
-  EXPECT_LT(labels[0].width, static_cast<int>(page.width) + 8);  // at most the byte padding
-  const tspl::PrintedBox box = tspl::FindPrintedBox(labels[0]);
-  EXPECT_EQ(std::vector<long>({box.left, box.top, box.right, box.bottom, box.count}),
-            std::vector<long>({left, top, right - 1, bottom - 1, (right - left) * (bottom - top)}));
-}
-
-INSTANTIATE_TEST_SUITE_P(Driver, FilterPreview,
-                         ::testing::Values(FamilyCase{"qevcp-tspl-4in-203dpi.ppd", 203},
-                                           FamilyCase{"qevcp-tspl-4in-300dpi.ppd", 300},
-                                           FamilyCase{"qevcp-tspl-2in-203dpi.ppd", 203},
-                                           FamilyCase{"qevcp-tspl-2in-300dpi.ppd", 300}));
 
 }  // namespace
