@@ -2,250 +2,178 @@
 // the byte-aligned crop, checked on pages small enough to work out by hand.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <vector>
 
 #include "imaging/bmp_processing.h"
+#include "tests/imaging/test_image.h"
 
 namespace {
 
-int Stride(int width, int bits) { return ((width * bits + 31) / 32) * 4; }
-
-// A page of w x h pixels at 8 or 24 bits, every pixel white until set.
-struct Page {
-  int w, h, bits;
-  std::vector<uint8_t> data;
-  Page(int w_, int h_, int bits_)
-      : w(w_), h(h_), bits(bits_), data(static_cast<size_t>(Stride(w_, bits_)) * h_, 255) {}
-  void Set(int x, int y, uint8_t b, uint8_t g, uint8_t r) {
-    uint8_t* p = &data[static_cast<size_t>(y) * Stride(w, bits) + x * (bits / 8)];
-    p[0] = b;
-    if (bits == 24) {
-      p[1] = g;
-      p[2] = r;
-    }
-  }
-  void SetGray(int x, int y, uint8_t v) { Set(x, y, v, v, v); }
-};
+using qev_test::Image;
 
 struct Result {
   bool ok = false;
-  uint8_t* out = nullptr;
+  qev_test::Owned out;
   uint32_t outLen = 0;
   tagBITMAPINFOHEADER header{};
   tagRECT crop{-1, -1, -1, -1};
-  ~Result() { std::free(out); }
-  uint8_t At(int x, int y) const { return out[static_cast<size_t>(y) * header.biWidth + x]; }
+  uint8_t* given = nullptr;  // a caller's buffer, or null to have one allocated
+  uint8_t At(int x, int y) const { return out.p[static_cast<size_t>(y) * header.biWidth + x]; }
+  // The crop box, then the width, height, size and depth of the header.
+  std::vector<int> Frame() const {
+    return {crop.left,
+            crop.top,
+            crop.right,
+            crop.bottom,
+            header.biWidth,
+            header.biHeight,
+            static_cast<int>(header.biSizeImage),
+            header.biBitCount};
+  }
 };
 
-void Convert(CBmpProcessing& p, const Page& page, int rotation, int limit, int skip, Result* r,
-             int brightness = 0, int contrast = 0) {
-  r->header.biWidth = page.w;
-  r->header.biHeight = page.h;
-  r->header.biBitCount = static_cast<uint16_t>(page.bits);
+// Rotation 3 is no turn; skip white is on unless asked otherwise.
+void Convert(CBmpProcessing& p, const Image& page, Result* r, int rotation = 3, int limit = 1000,
+             int skip = 1, int brightness = 0) {
+  r->header.biWidth = static_cast<int32_t>(page.w);
+  r->header.biHeight = static_cast<int32_t>(page.h);
+  r->header.biBitCount = static_cast<uint16_t>(page.bpp);
+  uint8_t* out = r->given;
   r->ok =
-      p.CoverBMP2OutputFormat(page.data.data(), static_cast<uint32_t>(page.data.size()), &r->out,
+      p.CoverBMP2OutputFormat(page.bits.data(), static_cast<uint32_t>(page.bits.size()), &out,
                               &r->outLen, &r->header, &r->crop, rotation, 0, 0, COLORLEVELSITEM(),
-                              false, brightness, contrast, limit, static_cast<int16_t>(skip));
+                              false, brightness, 0, limit, static_cast<int16_t>(skip));
+  if (r->given == nullptr) r->out.p = out;
 }
 
-TEST(OutputFormat, BlankPageWithSkipWhiteIsEmpty) {
-  CBmpProcessing p;
-  Page page(30, 20, 24);
-  page.Set(4, 4, 250, 250, 250);  // near-white counts as blank
-  Result r;
-  Convert(p, page, 3, 1000, 1, &r);
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.out, nullptr);
-  EXPECT_EQ(r.outLen, 0u);
-  EXPECT_EQ(r.header.biWidth, 0);
-  EXPECT_EQ(r.header.biHeight, 0);
-  EXPECT_EQ(r.header.biBitCount, 8);
-  EXPECT_EQ(r.header.biSizeImage, 0u);
-  EXPECT_EQ(r.crop.left | r.crop.top | r.crop.right | r.crop.bottom, 0);
-}
-
-TEST(OutputFormat, WithoutSkipTheCropIsTheWholeTurnedPage) {
-  CBmpProcessing p;
-  Page page(5, 3, 24);
-  Result r;
-  Convert(p, page, 0, 1000, 0, &r);  // quarter turn: 5 rows of 3 columns
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.crop.left, 0);
-  EXPECT_EQ(r.crop.top, 0);
-  EXPECT_EQ(r.crop.right, 7);
-  EXPECT_EQ(r.crop.bottom, 4);
-  EXPECT_EQ(r.header.biWidth, 8);
-  EXPECT_EQ(r.header.biHeight, 5);
-  EXPECT_EQ(r.header.biSizeImage, 40u);
-  EXPECT_EQ(r.outLen, 40u);
-  for (uint32_t i = 0; i < r.outLen; ++i) ASSERT_EQ(r.out[i], 255);
-}
-
-TEST(OutputFormat, OneBlackPixelCropsToItsByte) {
-  CBmpProcessing p;
-  Page page(20, 8, 24);
-  page.Set(13, 5, 0, 0, 0);
-  Result r;
-  Convert(p, page, 3, 1000, 1, &r);
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.crop.left, 8);
-  EXPECT_EQ(r.crop.top, 5);
-  EXPECT_EQ(r.crop.right, 15);
-  EXPECT_EQ(r.crop.bottom, 5);
-  EXPECT_EQ(r.header.biWidth, 8);
-  EXPECT_EQ(r.header.biHeight, 1);
-  EXPECT_EQ(r.header.biSizeImage, 8u);
-  for (int x = 0; x < 8; ++x) EXPECT_EQ(r.At(x, 0), x == 5 ? 0 : 255) << x;
-}
-
-TEST(OutputFormat, GrayWeightsAndNearWhite) {
-  CBmpProcessing p;
-  Page page(4, 1, 24);
-  page.Set(0, 0, 249, 255, 255);  // blue 249: not near-white
-  page.Set(1, 0, 0, 0, 255);      // pure red: 11 * 255 >> 5
-  page.Set(2, 0, 0, 255, 0);      // pure green: 16 * 255 >> 5
-  page.Set(3, 0, 250, 250, 250);  // near-white
-  Result r;
-  Convert(p, page, 3, 1000, 0, &r);
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.At(0, 0), 254);
-  EXPECT_EQ(r.At(1, 0), 87);
-  EXPECT_EQ(r.At(2, 0), 127);
-  EXPECT_EQ(r.At(3, 0), 255);
-
-  Result skipped;
-  Convert(p, page, 3, 1000, 1, &skipped);
-  EXPECT_EQ(skipped.crop.left, 0);
-  EXPECT_EQ(skipped.crop.right, 7);  // columns 0..2 hold content; the near-white one does not
-}
-
-// Source pixel (x, y) of a 3 x 2 page, listed with where each turn puts it.
-struct TurnCase {
-  int rotation;
-  int rows;             // rows of the turned page
-  int expect[2][3][2];  // [y][x] -> {column, row}
-};
-
-class OutputFormatTurn : public ::testing::TestWithParam<TurnCase> {};
-
-TEST_P(OutputFormatTurn, PixelsLandWhereTheTurnPutsThem) {
-  const TurnCase& c = GetParam();
-  for (int bits : {8, 24}) {
-    Page page(3, 2, bits);
-    for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < 3; ++x) page.SetGray(x, y, static_cast<uint8_t>(10 + 10 * (y * 3 + x)));
+TEST(OutputFormat, EmptyResults) {
+  // A near-white page with skip white, and a page whose content lies only beyond the column
+  // limit: true, a 0 x 0 header at 8 bits, a zero crop and no buffer.
+  Image blank(30, 20, 24, 255), beyond(20, 4, 24, 255);
+  blank.SetBGR(4, 4, 250, 250, 250);
+  beyond.Set(15, 2, 0);
+  for (const Image* page : {&blank, &beyond}) {
     CBmpProcessing p;
     Result r;
-    Convert(p, page, c.rotation, 1000, 0, &r);
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.header.biHeight, c.rows);
-    for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < 3; ++x)
-        EXPECT_EQ(r.At(c.expect[y][x][0], c.expect[y][x][1]), 10 + 10 * (y * 3 + x))
-            << "rotation " << c.rotation << " bits " << bits << " pixel " << x << "," << y;
+    Convert(p, *page, &r, 3, 10);
+    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(r.out.p == nullptr && r.outLen == 0);
+    EXPECT_EQ(r.Frame(), (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 8}));
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rotations, OutputFormatTurn,
-    ::testing::Values(
-        // Counter-clockwise: the top-right pixel lands at (0, 0), the bottom-left at (1, 2).
-        TurnCase{0, 3, {{{0, 2}, {0, 1}, {0, 0}}, {{1, 2}, {1, 1}, {1, 0}}}},
-        TurnCase{1, 2, {{{2, 1}, {1, 1}, {0, 1}}, {{2, 0}, {1, 0}, {0, 0}}}},
-        TurnCase{2, 3, {{{1, 0}, {1, 1}, {1, 2}}, {{0, 0}, {0, 1}, {0, 2}}}},
-        TurnCase{3, 2, {{{0, 0}, {1, 0}, {2, 0}}, {{0, 1}, {1, 1}, {2, 1}}}},
-        TurnCase{-7, 2, {{{0, 0}, {1, 0}, {2, 0}}, {{0, 1}, {1, 1}, {2, 1}}}}));
-
-TEST(OutputFormat, ColumnLimitCutsColumnsButContentStillExtendsRows) {
+TEST(OutputFormat, CropBoxes) {
   CBmpProcessing p;
-  Page page(20, 4, 8);
-  page.SetGray(3, 1, 0);
-  page.SetGray(15, 3, 0);  // beyond the limit of 10 columns
-  Result r;
-  Convert(p, page, 3, 10, 1, &r);
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.crop.left, 0);
-  EXPECT_EQ(r.crop.right, 7);
-  EXPECT_EQ(r.crop.top, 1);
-  EXPECT_EQ(r.crop.bottom, 3);
-  for (int x = 0; x < 8; ++x) EXPECT_EQ(r.At(x, 2), 255);
-  EXPECT_EQ(r.At(3, 0), 0);
+  Result whole;  // without skip the box is the whole turned page: 5 rows of 3 columns
+  Convert(p, Image(5, 3, 24, 255), &whole, 0, 1000, 0);
+  ASSERT_TRUE(whole.ok);
+  EXPECT_EQ(whole.Frame(), (std::vector<int>{0, 0, 7, 4, 8, 5, 40, 8}));
+  EXPECT_EQ(std::vector<uint8_t>(whole.out.p, whole.out.p + whole.outLen),
+            std::vector<uint8_t>(40, 255));
 
-  // Columns past the limit but inside the rounded width keep white.
-  Page wide(20, 1, 8);
-  for (int x = 0; x < 20; ++x) wide.SetGray(x, 0, 0);
-  Result w;
-  Convert(p, wide, 3, 10, 1, &w);
-  ASSERT_EQ(w.header.biWidth, 16);
-  for (int x = 0; x < 16; ++x) EXPECT_EQ(w.At(x, 0), x < 10 ? 0 : 255) << x;
+  Image page(20, 8, 24, 255);  // one black pixel at column 13, row 5: cropped to its byte
+  page.Set(13, 5, 0);
+  Result one;
+  Convert(p, page, &one);
+  EXPECT_EQ(one.Frame(), (std::vector<int>{8, 5, 15, 5, 8, 1, 8, 8}));
+  for (int x = 0; x < 8; ++x) EXPECT_EQ(one.At(x, 0), x == 5 ? 0 : 255) << x;
+
+  // Column limit 10: content beyond it extends the rows but not the columns, and columns
+  // past the limit but inside the rounded width stay white.
+  Image wide(20, 4, 8, 255);
+  wide.Set(3, 1, 0);
+  for (uint32_t x = 0; x < 20; ++x) wide.Set(x, 2, 0);
+  wide.Set(15, 3, 0);
+  Result cut;
+  Convert(p, wide, &cut, 3, 10);
+  EXPECT_EQ(cut.Frame(), (std::vector<int>{0, 1, 15, 3, 16, 3, 48, 8}));
+  EXPECT_EQ(cut.At(3, 0), 0);
+  for (int x = 0; x < 16; ++x) {
+    EXPECT_EQ(cut.At(x, 1), x < 10 ? 0 : 255) << x;
+    EXPECT_EQ(cut.At(x, 2), 255) << x;
+  }
 }
 
-TEST(OutputFormat, ContentOnlyBeyondTheColumnLimitGivesAnEmptyPage) {
-  CBmpProcessing p;
-  Page page(20, 4, 24);
-  page.Set(15, 2, 0, 0, 0);
+TEST(OutputFormat, GrayWeightsToneAndLight) {
+  Image page(5, 1, 24, 255);
+  page.SetBGR(0, 0, 249, 255, 255);  // blue 249: not near-white
+  page.SetBGR(1, 0, 0, 0, 255);      // pure red: 11 * 255 >> 5
+  page.SetBGR(2, 0, 0, 255, 0);      // pure green: 16 * 255 >> 5
+  page.SetBGR(3, 0, 250, 250, 250);  // near-white
+  page.Set(4, 0, 128);
+  CBmpProcessing plain;
   Result r;
-  Convert(p, page, 3, 10, 1, &r);
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.out, nullptr);
-  EXPECT_EQ(r.header.biWidth, 0);
-  EXPECT_EQ(r.crop.right, 0);
-}
+  Convert(plain, page, &r, 3, 1000, 0);
+  const int expect[5] = {254, 87, 127, 255, 128};
+  for (int x = 0; x < 5; ++x) EXPECT_EQ(r.At(x, 0), expect[x]) << x;
 
-TEST(OutputFormat, ToneAndLightTablesApply) {
-  Page page(1, 1, 24);
-  page.SetGray(0, 0, 128);
-  CBmpProcessing gamma;
+  CBmpProcessing gamma;  // tone table 0 with gamma 2 maps 128 to 64
   COLORLEVELSITEM item;
   item.gamma = 2.0f;
   gamma.SetColorLevelsData(&item, 0);
-  Result g;
-  Convert(gamma, page, 3, 100, 1, &g);
-  EXPECT_EQ(g.At(0, 0), 64);
-
-  CBmpProcessing light;
+  Result g, g8;
+  Convert(gamma, page, &g);
+  EXPECT_EQ(g.At(4, 0), 64);
+  Image gray(3, 1, 8, 250);  // 8-bit: 250 is near-white before any table, 249 is not
+  gray.Set(1, 0, 249);
+  gray.Set(2, 0, 0);
+  Convert(gamma, gray, &g8, 3, 1000, 0);
+  EXPECT_EQ(std::vector<uint8_t>(g8.out.p, g8.out.p + 3), (std::vector<uint8_t>{255, 243, 0}));
+  CBmpProcessing light;  // brightness 50 through Light; without it the table is not consulted
   light.SetLightTable(50, 0);
-  Result l;
-  Convert(light, page, 3, 100, 1, &l, 50, 0);
-  EXPECT_EQ(l.At(0, 0), 178);
-  Result unlit;  // brightness 0 and contrast 0: the table is not consulted
-  Convert(light, page, 3, 100, 1, &unlit, 0, 0);
-  EXPECT_EQ(unlit.At(0, 0), 128);
+  Result lit, unlit;
+  Convert(light, page, &lit, 3, 1000, 1, 50);
+  Convert(light, page, &unlit);
+  EXPECT_EQ(lit.At(4, 0), 178);
+  EXPECT_EQ(unlit.At(4, 0), 128);
 }
 
-TEST(OutputFormat, CallerBuffers) {
+TEST(OutputFormat, PixelsLandWhereTheTurnPutsThem) {
+  // Source pixel (x, y) of a 3 x 2 page and the {column, row} where each turn puts it.
+  const struct {
+    int rotation, rows;
+    int expect[2][3][2];
+  } cases[] = {// Counter-clockwise: the top-right pixel lands at (0, 0), the bottom-left at (1, 2).
+               {0, 3, {{{0, 2}, {0, 1}, {0, 0}}, {{1, 2}, {1, 1}, {1, 0}}}},
+               {1, 2, {{{2, 1}, {1, 1}, {0, 1}}, {{2, 0}, {1, 0}, {0, 0}}}},
+               {2, 3, {{{1, 0}, {1, 1}, {1, 2}}, {{0, 0}, {0, 1}, {0, 2}}}},
+               {3, 2, {{{0, 0}, {1, 0}, {2, 0}}, {{0, 1}, {1, 1}, {2, 1}}}},
+               {-7, 2, {{{0, 0}, {1, 0}, {2, 0}}, {{0, 1}, {1, 1}, {2, 1}}}}};
+  for (const auto& c : cases)
+    for (uint32_t bits : {8u, 24u}) {
+      Image page(3, 2, bits, 255);
+      for (uint32_t i = 0; i < 6; ++i) page.Set(i % 3, i / 3, static_cast<uint8_t>(10 + 10 * i));
+      CBmpProcessing p;
+      Result r;
+      Convert(p, page, &r, c.rotation, 1000, 0);
+      EXPECT_EQ(r.header.biHeight, c.rows);
+      for (int i = 0; i < 6; ++i) {
+        const int* at = c.expect[i / 3][i % 3];
+        EXPECT_EQ(r.At(at[0], at[1]), 10 + 10 * i)
+            << "turn " << c.rotation << " @" << bits << " " << i;
+      }
+    }
+}
+
+TEST(OutputFormat, CallerBuffersAndRefusals) {
   CBmpProcessing p;
-  Page page(20, 8, 24);
-  page.Set(13, 5, 0, 0, 0);
-  Result small;
-  uint8_t tiny[4];
-  small.out = nullptr;
-  uint8_t* out = tiny;
-  uint32_t len = sizeof(tiny);
-  small.header = {40, 20, 8, 1, 24, 0, 0, 0, 0, 0, 0};
-  EXPECT_FALSE(p.CoverBMP2OutputFormat(page.data.data(), 0, &out, &len, &small.header, &small.crop,
-                                       3, 0, 0, COLORLEVELSITEM(), false, 0, 0, 100, 1));
-  EXPECT_EQ(len, 4u);
-  EXPECT_EQ(small.header.biSizeImage, 8u);  // the header is updated all the same
-  EXPECT_EQ(small.crop.left, 8);
-
-  std::vector<uint8_t> big(16, 7);  // used as given: bytes past the copy keep their content
-  out = big.data();
-  len = 16;
-  tagBITMAPINFOHEADER h{40, 20, 8, 1, 24, 0, 0, 0, 0, 0, 0};
-  tagRECT crop;
-  EXPECT_TRUE(p.CoverBMP2OutputFormat(page.data.data(), 0, &out, &len, &h, &crop, 3, 0, 0,
-                                      COLORLEVELSITEM(), false, 0, 0, 100, 1));
-  EXPECT_EQ(big[5], 0);
-  EXPECT_EQ(big[4], 255);
-  EXPECT_EQ(big[8], 7);
-
-  EXPECT_FALSE(p.CoverBMP2OutputFormat(nullptr, 0, &out, &len, &h, &crop, 3, 0, 0,
-                                       COLORLEVELSITEM(), false, 0, 0, 100, 1));
-  h.biBitCount = 32;
-  EXPECT_FALSE(p.CoverBMP2OutputFormat(page.data.data(), 0, &out, &len, &h, &crop, 3, 0, 0,
-                                       COLORLEVELSITEM(), false, 0, 0, 100, 1));
+  Image page(20, 8, 24, 255);
+  page.Set(13, 5, 0);
+  uint8_t tiny[4] = {};
+  Result small;  // too small: false, nothing copied, the header and crop updated all the same
+  small.given = tiny;
+  small.outLen = sizeof(tiny);
+  Convert(p, page, &small);
+  EXPECT_FALSE(small.ok);
+  EXPECT_EQ(small.outLen, 4u);
+  EXPECT_EQ(small.Frame(), (std::vector<int>{8, 5, 15, 5, 8, 1, 8, 8}));
+  // No source, or a depth other than 8 and 24.
+  Result none, deep;
+  EXPECT_FALSE(p.CoverBMP2OutputFormat(nullptr, 0, &none.out.p, &none.outLen, &none.header,
+                                       &none.crop, 3, 0, 0, COLORLEVELSITEM(), false, 0, 0, 100,
+                                       1));
+  Convert(p, Image(4, 2, 32), &deep);
+  EXPECT_FALSE(deep.ok);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-// Tone state of the image processor: levels curves (built once per table) and the
-// brightness/contrast light table with the per-pixel mapping.
+// Tone state of the image processor: levels curves (built once per table, bad items refused)
+// and the brightness/contrast light table with the per-pixel mapping.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "imaging/bmp_processing.h"
@@ -12,13 +13,7 @@ struct Entry {
   int in, out;
 };
 
-struct CurveCase {
-  const char* name;
-  COLORLEVELSITEM item;
-  std::vector<Entry> entries;
-};
-
-COLORLEVELSITEM Item(float gamma, int iL, int iH, int oL, int oH) {
+COLORLEVELSITEM Item(float gamma, int iL = 0, int iH = 255, int oL = 0, int oH = 255) {
   COLORLEVELSITEM item;
   item.gamma = gamma;
   item.inputLow = static_cast<uint8_t>(iL);
@@ -28,45 +23,39 @@ COLORLEVELSITEM Item(float gamma, int iL, int iH, int oL, int oH) {
   return item;
 }
 
-TEST(ToneTables, ConstructorLeavesNeutralState) {
-  CBmpProcessing p;
-  for (int t = 0; t < 3; ++t)
-    for (int k = 0; k < 256; ++k) ASSERT_EQ(p.levelsTables[t][k], k);
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(p.levelsBuilt[i], 0);
-    EXPECT_EQ(p.levelsItems[i].gamma, 1.0f);
-    EXPECT_EQ(p.levelsItems[i].inputHigh, 255);
-  }
+bool IsIdentity(const uint8_t* table) {
+  for (int k = 0; k < 256; ++k)
+    if (table[k] != k) return false;
+  return true;
 }
 
 TEST(ToneTables, CurvesMatchWorkedExamples) {
-  const std::vector<CurveCase> cases = {
-      {"default", Item(1.0f, 0, 255, 0, 255), {{0, 0}, {1, 1}, {77, 77}, {128, 128}, {255, 255}}},
-      {"gamma 2",
-       Item(2.0f, 0, 255, 0, 255),
-       {{0, 0}, {64, 16}, {128, 64}, {192, 145}, {255, 255}}},
-      {"gamma 0.5", Item(0.5f, 0, 255, 0, 255), {{1, 16}, {64, 128}, {128, 181}, {192, 221}}},
-      {"gamma 1.5", Item(1.5f, 0, 255, 0, 255), {{64, 32}, {128, 91}, {192, 167}}},
-      {"input 50..200",
-       Item(1.0f, 50, 200, 0, 255),
-       {{0, 0}, {50, 0}, {51, 2}, {125, 128}, {200, 255}, {255, 255}}},
-      {"output 20..235", Item(1.0f, 0, 255, 20, 235), {{0, 20}, {128, 128}, {255, 235}}},
+  const struct {
+    COLORLEVELSITEM item;
+    std::vector<Entry> entries;
+  } cases[] = {
+      {Item(1.0f), {{0, 0}, {1, 1}, {77, 77}, {255, 255}}},
+      {Item(2.0f), {{0, 0}, {64, 16}, {128, 64}, {192, 145}, {255, 255}}},
+      {Item(0.5f), {{1, 16}, {64, 128}, {128, 181}, {192, 221}}},
+      {Item(1.5f), {{64, 32}, {128, 91}, {192, 167}}},
+      {Item(1.0f, 50, 200), {{0, 0}, {50, 0}, {51, 2}, {125, 128}, {200, 255}, {255, 255}}},
+      {Item(1.0f, 0, 255, 20, 235), {{0, 20}, {128, 128}, {255, 235}}},
   };
-  for (const CurveCase& c : cases) {
+  for (const auto& c : cases) {
     CBmpProcessing p;
+    EXPECT_TRUE(IsIdentity(p.levelsTables[0]) && IsIdentity(p.levelsTables[1]));
     p.SetColorLevelsData(&c.item, 0);
-    EXPECT_EQ(p.levelsBuilt[0], 1) << c.name;
+    EXPECT_EQ(p.levelsBuilt[0], 1);
     for (const Entry& e : c.entries)
-      EXPECT_EQ(p.levelsTables[0][e.in], e.out) << c.name << " @" << e.in;
-    for (int k = 0; k < 256; ++k)
-      ASSERT_EQ(p.levelsTables[1][k], k) << c.name;  // other tables untouched
+      EXPECT_EQ(p.levelsTables[0][e.in], e.out) << "gamma " << c.item.gamma << " @" << e.in;
+    EXPECT_TRUE(IsIdentity(p.levelsTables[1]));  // other tables untouched
   }
 }
 
 TEST(ToneTables, MasterItemChangesTablesZeroToTwoOnly) {
   CBmpProcessing p;
   p.levelsTables[3][10] = 99;  // table 3 is never built
-  const COLORLEVELSITEM item = Item(2.0f, 0, 255, 0, 255);
+  const COLORLEVELSITEM item = Item(2.0f);
   p.SetColorLevelsData(&item, 3);
   for (int t = 0; t < 3; ++t) {
     EXPECT_EQ(p.levelsTables[t][128], 64);
@@ -78,72 +67,62 @@ TEST(ToneTables, MasterItemChangesTablesZeroToTwoOnly) {
 
 TEST(ToneTables, TableIsBuiltOnceAndBadItemsAreRefused) {
   CBmpProcessing p;
-  const COLORLEVELSITEM first = Item(2.0f, 0, 255, 0, 255);
-  const COLORLEVELSITEM second = Item(0.5f, 0, 255, 0, 255);
+  const COLORLEVELSITEM first = Item(2.0f), second = Item(0.5f);
   p.SetColorLevelsData(&first, 1);
   p.SetColorLevelsData(&second, 1);
   EXPECT_EQ(p.levelsTables[1][128], 64);    // still the first curve
   EXPECT_EQ(p.levelsItems[1].gamma, 0.5f);  // but the item is replaced
 
+  // Null item, empty input range (division by zero), gamma not positive (black raised to an
+  // infinite level) and indexes outside 0..3 leave the table as it was.
   CBmpProcessing q;
   q.SetColorLevelsData(nullptr, 0);
-  const COLORLEVELSITEM inverted = Item(1.0f, 200, 100, 0, 255);
-  q.SetColorLevelsData(&inverted, 0);  // empty input range: no division by zero
-  q.SetColorLevelsData(&first, 7);     // no such table
+  for (const COLORLEVELSITEM& bad : {Item(1.0f, 200, 100), Item(0.0f), Item(-1.0f), Item(NAN)})
+    q.SetColorLevelsData(&bad, 0);
+  q.SetColorLevelsData(&first, 7);
   q.SetColorLevelsData(&first, -1);
-  for (int k = 0; k < 256; ++k) ASSERT_EQ(q.levelsTables[0][k], k);
+  EXPECT_TRUE(IsIdentity(q.levelsTables[0]));
   EXPECT_EQ(q.levelsBuilt[0], 0);
 }
 
 TEST(ToneTables, LightTableMatchesWorkedExamples) {
-  struct LightCase {
+  const struct {
     int brightness, contrast;
     std::vector<Entry> entries;
-  };
-  const std::vector<LightCase> cases = {
-      {0, 0, {{0, 0}, {1, 1}, {128, 128}, {200, 200}, {255, 255}}},
+  } cases[] = {
       {50, 0, {{0, 50}, {64, 114}, {204, 254}, {205, 255}, {255, 255}}},
       {0, 100, {{0, 0}, {64, 0}, {100, 72}, {128, 128}, {191, 254}, {192, 255}, {255, 255}}},
       {20, -50, {{0, 84}, {64, 116}, {128, 148}, {255, 212}}},
   };
-  for (const LightCase& c : cases) {
+  for (const auto& c : cases) {
     CBmpProcessing p;
     p.SetLightTable(c.brightness, c.contrast);
     for (const Entry& e : c.entries)
       EXPECT_EQ(p.lightTable[e.in], e.out) << c.brightness << "/" << c.contrast << " @" << e.in;
   }
-  CBmpProcessing flat;
+  CBmpProcessing flat, identity;
   flat.SetLightTable(0, -100);
-  for (int k = 0; k < 256; ++k) ASSERT_EQ(flat.lightTable[k], 128);
-  CBmpProcessing identity;
   identity.SetLightTable(0, 0);
-  for (int k = 0; k < 256; ++k) ASSERT_EQ(identity.lightTable[k], k);
+  for (int k = 0; k < 256; ++k) {
+    ASSERT_EQ(flat.lightTable[k], 128);
+    ASSERT_EQ(identity.lightTable[k], k);
+  }
 }
 
 TEST(ToneTables, LightMapsPixelsInStatedOrder) {
-  CBmpProcessing p;
-  p.SetLightTable(100, 50);
-  uint8_t r = 0, g = 0, b = 0;
-  EXPECT_TRUE(p.Light(r, g, b));
-  EXPECT_EQ(r + g + b, 0);  // black stays black whatever the brightness
-
-  r = 251, g = 252, b = 255;
-  p.Light(r, g, b);
-  EXPECT_EQ(r, 255);
-  EXPECT_EQ(g, 255);
-  EXPECT_EQ(b, 255);
-
-  CBmpProcessing dark;
-  dark.SetLightTable(-100, 0);
-  r = 250, g = 255, b = 255;  // 250 is not above 250: through the table
-  dark.Light(r, g, b);
-  EXPECT_EQ(r, 150);
-  EXPECT_EQ(g, 155);
-  EXPECT_EQ(b, 155);
-  r = 0, g = 0, b = 10;
-  dark.Light(r, g, b);
-  EXPECT_EQ(r, 0);
-  EXPECT_EQ(b, 0);
+  const int cases[][7] = {{100, 0, 0, 0, 0, 0, 0},         // brightness; black stays black
+                          {100, 0, 0, 10, 100, 100, 110},  // one channel set: all through the table
+                          {-100, 251, 252, 255, 255, 255, 255},   // all above 250: white
+                          {-100, 250, 255, 255, 150, 155, 155}};  // 250 is not above 250
+  for (const auto& c : cases) {
+    CBmpProcessing p;
+    p.SetLightTable(c[0], 0);
+    uint8_t r = static_cast<uint8_t>(c[1]), g = static_cast<uint8_t>(c[2]),
+            b = static_cast<uint8_t>(c[3]);
+    EXPECT_TRUE(p.Light(r, g, b));
+    EXPECT_EQ(std::vector<int>({r, g, b}), std::vector<int>({c[4], c[5], c[6]}))
+        << c[0] << " " << c[1];
+  }
 }
 
 }  // namespace
