@@ -17,27 +17,31 @@ namespace {
 
 using qevtest::NumericOption;
 
-// The options of the eleven-line example, with choices that jobs select.
+// The options of the eleven-line example.
 std::vector<qevtest::PpdOption> ExampleOptions() {
-  return {NumericOption("MediaType", "1", {"1", "2"}),
-          NumericOption("GAPHeight", "3", {"3", "2.5"}),
-          NumericOption("GAPOffset", "0", {"0", "1"}),
-          NumericOption("PrintMethod", "1", {"1"}),
-          NumericOption("Density", "8", {"8"}),
-          NumericOption("PrintSpeed", "4", {"4", "-1", "65535"}),
-          NumericOption("Feed", "0", {"0", "2"}),
-          NumericOption("Mode", "3", {"3"})};
+  std::vector<qevtest::PpdOption> options;
+  for (const auto& [keyword, code] :
+       std::vector<std::pair<const char*, const char*>>{{"MediaType", "1"},
+                                                        {"GAPHeight", "3"},
+                                                        {"GAPOffset", "0"},
+                                                        {"PrintMethod", "1"},
+                                                        {"Density", "8"},
+                                                        {"PrintSpeed", "4"},
+                                                        {"Feed", "0"},
+                                                        {"Mode", "3"}}) {
+    options.push_back(NumericOption(keyword, code, {code}));
+  }
+  return options;
 }
 
 // Runs a one-page job (16 × 8 white pixels at `dpi`) with the PPD of `spec`.
-qevtest::RunResult RunJob(const qevtest::PpdSpec& spec, const std::string& options = "",
-                          uint32_t dpi = 203) {
+qevtest::RunResult RunJob(const qevtest::PpdSpec& spec, uint32_t dpi = 203) {
   qevtest::TempDir dir;
   EXPECT_TRUE(qevtest::WritePpdFile(dir.file("job.ppd"), spec));
   qevtest::RasterPage page;
   page.xdpi = page.ydpi = dpi;
   qevtest::FilterRun run;
-  run.args = qevtest::JobArgs(options);
+  run.args = qevtest::JobArgs();
   run.ppd = dir.file("job.ppd");
   run.stdinData = qevtest::RasterBytes({page});
   qevtest::RunResult result = qevtest::RunFilter(run);
@@ -46,33 +50,14 @@ qevtest::RunResult RunJob(const qevtest::PpdSpec& spec, const std::string& optio
 }
 
 TEST(JobPreamble, PreambleThenThePage) {
-  const std::string tail = "OFFSET 0 mm\r\nSET TEAR ON\r\nSET PEEL OFF\r\nSET CUTTER OFF\r\n";
-  const std::string head =
-      "CLS\r\nGAP 3 mm,0 mm\r\nSET RIBBON OFF\r\nDIRECTION 1,0\r\n"
-      "REFERENCE 0,0\r\nDENSITY 8\r\n";
-  const struct {
-    const char* options;
-    std::string preamble;
-  } cases[] = {
-      {"", head + "SPEED 4\r\n" + tail},
-      {"MediaType=V2 GAPHeight=V2p5 GAPOffset=V1",
-       "CLS\r\nBLINE 2.5 mm,1 mm\r\nSET RIBBON OFF\r\nDIRECTION 1,0\r\nREFERENCE 0,0\r\n"
-       "DENSITY 8\r\nSPEED 4\r\n" +
-           tail},
-      // A code of -1 reads as an absent option (speed 0); 65535 keeps its low 16 bits, -1,
-      // which sends no SPEED line.
-      {"PrintSpeed=Vm1", head + "SPEED 0\r\n" + tail},
-      {"PrintSpeed=V65535 Feed=V2",
-       head + "OFFSET 2 mm\r\nSET TEAR ON\r\nSET PEEL OFF\r\nSET CUTTER OFF\r\n"},
-  };
+  // The eleven-line example, then a PPD with none of the options (continuous media, density
+  // 0, speed 0); the page follows at once, starting with its own CLS and SIZE.
+  const std::string example =
+      "CLS\r\nGAP 3 mm,0 mm\r\nSET RIBBON OFF\r\nDIRECTION 1,0\r\nREFERENCE 0,0\r\n"
+      "DENSITY 8\r\nSPEED 4\r\nOFFSET 0 mm\r\nSET TEAR ON\r\nSET PEEL OFF\r\nSET CUTTER OFF\r\n";
   qevtest::PpdSpec spec;
   spec.options = ExampleOptions();
-  for (const auto& c : cases) {
-    const std::string out = RunJob(spec, c.options).out;
-    // The page follows at once, starting with its own CLS and SIZE.
-    EXPECT_EQ(out.substr(0, c.preamble.size() + 10), c.preamble + "CLS\r\nSIZE ") << c.options;
-  }
-  // A PPD with none of the options: continuous media, density 0, speed 0.
+  EXPECT_EQ(RunJob(spec).out.substr(0, example.size() + 10), example + "CLS\r\nSIZE ");
   const std::string bare =
       "CLS\r\nDIRECTION 1,0\r\nREFERENCE 0,0\r\nDENSITY 0\r\nSPEED 0\r\nOFFSET 0 mm\r\n";
   EXPECT_EQ(RunJob(qevtest::PpdSpec{}).out.substr(0, bare.size() + 10), bare + "CLS\r\nSIZE ");
@@ -84,7 +69,7 @@ TEST(JobPreamble, MissingOutputDpiFallsBackToTheRasterResolution) {
   qevtest::PpdSpec spec;
   spec.outputDpi = "";
   spec.options = {NumericOption("FixedHeight", "2", {"2"})};
-  const qevtest::RunResult result = RunJob(spec, "", 300);
+  const qevtest::RunResult result = RunJob(spec, 300);
   EXPECT_NE(result.out.find(" dot,2480 dot\r\n"), std::string::npos) << result.out;
   EXPECT_NE(result.err.find("DEBUG: The PPD has no OutputDPI keyword; printing at 300 dpi."),
             std::string::npos)

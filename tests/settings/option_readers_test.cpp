@@ -127,7 +127,6 @@ const ValueRow kValues[] = {
     VAL(InitBrightness, "Brightness", "250", nBrightness, 300, true),
     VAL(InitBrightness, "Brightness", "5101", nBrightness, 10000, true),
     VAL(InitBrightness, "Brightness", "-2147483648", nBrightness, -10000, true),
-    VAL(InitBrightness, "Brightness", "-1", nBrightness, 0, false),
     VAL(InitContrast, "Contrast", "100", nContrast, 0, true),
     VAL(InitContrast, "Contrast", nullptr, nContrast, 0, false),
     // Feed: millimetres times ten, in 16 bits (10000000 keeps its low 16 bits).
@@ -140,7 +139,6 @@ const ValueRow kValues[] = {
     VAL(InitGapOffset, "GAPOffset", "-0.19", GAPOffset, -1, true),
     VAL(InitHorizontalOffsetValue, "HorizontalOffsetValue", "1e30", sHrzOffset, INT64_MAX, true),
     VAL(InitHorizontalOffsetValue, "HorizontalOffsetValue", "nan", sHrzOffset, 0, true),
-    VAL(InitVerticalOffsetValue, "VerticalOffsetValue", "-1.5", sVtcOffset, -15, true),
     VAL(InitVerticalOffsetValue, "VerticalOffsetValue", "-1e300", sVtcOffset, INT64_MIN, true),
     VAL(InitVerticalOffsetValue, "VerticalOffsetValue", "-1.0", sVtcOffset, kUnchanged, false),
     VAL(InitGapHeight, "GAPHeight", nullptr, GAPHeight, kUnchanged, false),
@@ -149,7 +147,6 @@ const ValueRow kValues[] = {
     VAL(InitLevels, "Levels", "50", nLevelsAdj, 549, true),
     VAL(InitLevels, "Levels", "99", nLevelsAdj, 108, true),
     VAL(InitLevels, "Levels", "150", nLevelsAdj, 51, true),
-    VAL(InitLevels, "Levels", "2147483647", nLevelsAdj, 1, true),
     VAL(InitLevels, "Levels", "-2147483648", nLevelsAdj, 999, true),
     VAL(InitLevels, "Levels", nullptr, nLevelsAdj, kUnchanged, false)};
 
