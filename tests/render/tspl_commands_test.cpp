@@ -169,7 +169,8 @@ TEST_F(TsplCommandsTest, BitmapHeaderPlacesTheBitmap) {
       {{13, 5, 812, 104}, 25, 0, 1, 0, 0, "BITMAP 0,5,101,100,0,"},  // left, clipped at 0
       {{40, 5, 812, 104}, 25, 0, 1, 0, 0, "BITMAP 20,5,97,100,0,"},
       {{80, 5, 812, 104}, 25, 50, 0, 1, 0, "BITMAP 40,45,92,100,0,"},  // vertical flag: leftward
-      {{0, 0, 7, 0}, 0, 0, 0, 0, 2, "BITMAP 0,16,1,1,0,"},  // the end offset moves it down
+      {{0, 0, 7, 0}, 0, 0, 0, 0, 2, "BITMAP 0,16,1,1,0,"},     // the end offset moves it down
+      {{0, 10, 7, 10}, 0, -50, 0, 0, 0, "BITMAP 0,0,1,1,0,"},  // moved up: clipped at 0
       {{-13, -4, 812, 104}, 0, 0, 0, 0, 0, "BITMAP 0,0,103,109,0,"},
       {{0, 0, -20, 0}, 0, 0, 0, 0, 0, "BITMAP 0,0,-1,1,0,"},  // (-20 + 8) / 8 toward zero
       {{0, 0, 7, 0}, INT64_MAX, 0, 0, 0, 0, "BITMAP 2147483647,0,1,1,0,"},  // saturates
