@@ -21,36 +21,19 @@ int Resample(CBmpProcessing& p, Image& src, Image& dst, tagColorCFG cfg = tagCol
 
 TEST(InvoicResampleImg2, WorkedExamples) {
   CBmpProcessing p;
-  Image two(2, 1, 8), four(4, 1, 8, 7);  // growth: 0, 100 -> 0, 0, 100, 100
-  two.Set(1, 0, 100);
-  ASSERT_EQ(Resample(p, two, four), 1);
-  EXPECT_EQ(std::vector<uint8_t>(four.bits.begin(), four.bits.end()),
-            (std::vector<uint8_t>{0, 0, 100, 100}));
-
-  Image three(3, 1, 24), out2(2, 1, 24);  // overlap sampling: 0, 90, 180 -> 30, 150
-  three.Set(1, 0, 90);
-  three.Set(2, 0, 180);
-  ASSERT_EQ(Resample(p, three, out2), 1);
-  EXPECT_EQ(out2.At(0, 0), 30);
-  EXPECT_EQ(out2.At(1, 0), 150);
-
-  Image cols(4, 4, 24), half(2, 2, 24);  // box average of columns 0, 10, 20, 30
-  for (uint32_t y = 0; y < 4; ++y)
-    for (uint32_t x = 0; x < 4; ++x) cols.Set(x, y, static_cast<uint8_t>(10 * x));
-  ASSERT_EQ(Resample(p, cols, half), 1);
-  for (uint32_t y = 0; y < 2; ++y) {
-    EXPECT_EQ(half.At(0, y), 5);
-    EXPECT_EQ(half.At(1, y), 25);
+  const struct {
+    Image src, dst;
+    std::vector<uint8_t> expect;
+  } cases[] = {{Image(2, 1, 8, {0, 100}), Image(4, 1, 8, 7), {0, 0, 100, 100}},  // growth
+               {Image(3, 1, 24, {0, 90, 180}), Image(2, 1, 24), {30, 150}},      // overlap areas
+               {Image(4, 4, 24, {0, 10, 20, 30, 0, 10, 20, 30, 0, 10, 20, 30, 0, 10, 20, 30}),
+                Image(2, 2, 24),
+                {5, 25, 5, 25}},                                           // box average
+               {Image(2, 2, 8, {10, 20, 30, 41}), Image(1, 1, 8), {25}}};  // 101 / 4
+  for (auto c : cases) {
+    ASSERT_EQ(Resample(p, c.src, c.dst), 1);
+    EXPECT_EQ(c.dst.Grays(), c.expect) << c.src.w << "x" << c.src.h << " -> " << c.dst.w;
   }
-
-  Image quad(2, 2, 8), one(1, 1, 8);
-  quad.Set(0, 0, 10);
-  quad.Set(1, 0, 20);
-  quad.Set(0, 1, 30);
-  quad.Set(1, 1, 41);
-  ASSERT_EQ(Resample(p, quad, one), 1);
-  EXPECT_EQ(one.At(0, 0), 25);  // 101 / 4, truncated
-
   Image src(3, 2, 24), same(3, 2, 24);  // equal size: a copy, with the near-white rule
   src.SetBGR(1, 1, 1, 2, 3);
   src.Set(2, 0, 251);

@@ -25,6 +25,10 @@ struct Source : qev_test::Image {
   Source(uint32_t w, uint32_t h, uint32_t bpp, uint8_t fill = 0) : Image(w, h, bpp, fill) {
     Bind(proc);
   }
+  Source(uint32_t w, uint32_t h, uint32_t bpp, std::initializer_list<uint8_t> pixels)
+      : Image(w, h, bpp, pixels) {
+    Bind(proc);
+  }
   Color Fetch(int x, int y, P::OverflowMethod m, tagRGBQUAD* repl = nullptr) {
     return C(proc.GetPixelColorWithOverflow(x, y, m, repl));
   }
@@ -89,20 +93,14 @@ TEST(GetPixelColorWithOverflow, NearWhiteRuleAndReplacementColours) {
 }
 
 TEST(GetPixelColorInterpolated, NearestAndBilinear) {
-  Source row(5, 1, 8);
-  for (uint32_t x = 0; x < 5; ++x) row.Set(x, 0, static_cast<uint8_t>(10 * x + 10));
+  Source row(5, 1, 8, {10, 20, 30, 40, 50});
   // Nearest rounds half up and truncates toward zero: -0.6 reads column 0, -1.6 column -1.
   const std::pair<float, int> nearest[] = {
       {-0.6f, 10}, {-1.6f, 10}, {2.5f, 40}, {2.49f, 30}, {40.0f, 50}};
   for (const auto& n : nearest) EXPECT_EQ(row.Point(n.first, 0, P::InterpNearest), Gray(n.second));
   EXPECT_EQ(row.Point(-0.6f, 0, P::InterpNearest, P::OverflowColor), Gray(10));  // inside
 
-  Source s(4, 4, 24);
-  s.Set(1, 0, 100);
-  s.Set(0, 1, 200);
-  s.Set(1, 1, 255);
-  s.Set(2, 2, 251);
-  s.Set(3, 3, 77);
+  Source s(4, 4, 24, {0, 100, 0, 0, 200, 255, 0, 0, 0, 0, 251, 0, 0, 0, 0, 77});
   // Fixed-point weights 64 each: (0 + 100 + 200 + 255) * 64 >> 8 = 138; method 0 and values
   // above 18 sample bilinearly too.
   for (int m : {0, 2, 19, 40}) EXPECT_EQ(s.Point(0.5f, 0.5f, m), Gray(138)) << m;
@@ -114,14 +112,12 @@ TEST(GetPixelColorInterpolated, NearestAndBilinear) {
   EXPECT_EQ(s.Point(50.5f, 0.5f, 2, P::OverflowColor), Gray(255));
   s.Set(3, 0, 40);
   EXPECT_EQ(s.Point(50.5f, 0.5f, 2), Gray(40));
-  Source g(2, 1, 8);  // 8-bit sources take the float path everywhere
-  g.Set(1, 0, 100);
+  Source g(2, 1, 8, {0, 100});  // 8-bit sources take the float path everywhere
   EXPECT_EQ(g.Point(0.5f, 0.0f, 2), Gray(50));
 }
 
 TEST(GetPixelColorInterpolated, KernelSumsAreClampedNotNormalised) {
-  Source s(5, 1, 24);
-  for (uint32_t x = 2; x < 5; ++x) s.Set(x, 0, 255);
+  Source s(5, 1, 24, {0, 0, 255, 255, 255});
   // 255 x 1.0625 = 270.9 becomes 255; 255 x -0.0625 becomes 0.
   EXPECT_EQ(s.Point(2.5f, 0.0f, P::InterpCatrom), Gray(255));
   EXPECT_EQ(s.Point(0.5f, 0.0f, P::InterpCatrom), Gray(0));
@@ -152,9 +148,7 @@ INSTANTIATE_TEST_SUITE_P(Methods, UniformSampling,
                                            P::InterpCatrom));
 
 TEST(GetAreaColorInterpolated, WeightsCoverOnlyTheArea) {
-  Source s(4, 4, 24);
-  for (uint32_t y = 0; y < 4; ++y)
-    for (uint32_t x = 0; x < 4; ++x) s.Set(x, y, static_cast<uint8_t>(10 * x + 40 * y));
+  Source s(4, 4, 24, {0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150});
   // Box average of pixels (0,0), (1,0), (0,1), (1,1) = 0, 10, 40, 50; row and column 2 weigh 0.
   EXPECT_EQ(s.Area(0.5f, 0.5f, 2, 2), Gray(25));
   EXPECT_EQ(s.Area(0.5f, 0.0f, 2, 1), Gray(5));   // overlap sampling of pixels (0,0) and (1,0)

@@ -43,13 +43,9 @@ TEST(InvoicQIShrinkImg2, ColumnsCloseStrictlyRowsInclusively) {
   for (uint32_t r = 0; r < 5; ++r)
     for (uint32_t k = 0; k < 5; ++k) EXPECT_EQ(dst.At(k, r), colMean[k] + 2 * r) << k << "," << r;
 
-  Image three(3, 1, 24), two(2, 1, 24);
-  three.Set(0, 0, 10);
-  three.Set(1, 0, 31);
-  three.Set(2, 0, 200);
+  Image three(3, 1, 24, {10, 31, 200}), two(2, 1, 24);
   ASSERT_EQ(Shrink(p, three, two), 1);
-  EXPECT_EQ(two.At(0, 0), 20);  // (10 + 31) / 2
-  EXPECT_EQ(two.At(1, 0), 200);
+  EXPECT_EQ(two.Grays(), (std::vector<uint8_t>{20, 200}));  // (10 + 31) / 2, then column 2
 }
 
 TEST(InvoicQIShrinkImg2, DepthConversionAndToneSettings) {
@@ -79,9 +75,7 @@ TEST(InvoicQIShrinkImg2, DepthConversionAndToneSettings) {
 
 TEST(InvoicQIShrinkImg2, EmptyColumnsReuseTheLastWrittenValues) {
   CBmpProcessing p;
-  Image src(2, 1, 8), dst(4, 1, 8, 9);
-  src.Set(0, 0, 10);
-  src.Set(1, 0, 20);
+  Image src(2, 1, 8, {10, 20}), dst(4, 1, 8, 9);
   ASSERT_EQ(Shrink(p, src, dst), 1);
   EXPECT_EQ(dst.bits, (std::vector<uint8_t>{10, 20, 20, 20}));
   // The reused values went through Light already and go through it again.

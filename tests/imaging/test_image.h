@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <vector>
 
 #include "imaging/bmp_processing.h"
@@ -17,6 +18,22 @@ struct Image {
   std::vector<uint8_t> bits;
   Image(uint32_t w_, uint32_t h_, uint32_t bpp_, uint8_t fill = 0)
       : w(w_), h(h_), bpp(bpp_), stride(Stride(w_, bpp_)), bits(size_t{stride} * h_, fill) {}
+  // Pixels listed row by row, every channel alike.
+  Image(uint32_t w_, uint32_t h_, uint32_t bpp_, std::initializer_list<uint8_t> pixels)
+      : Image(w_, h_, bpp_) {
+    uint32_t i = 0;
+    for (uint8_t v : pixels) {
+      Set(i % w, i / w, v);
+      ++i;
+    }
+  }
+  // The first channel of every pixel, row by row.
+  std::vector<uint8_t> Grays() {
+    std::vector<uint8_t> v;
+    for (uint32_t y = 0; y < h; ++y)
+      for (uint32_t x = 0; x < w; ++x) v.push_back(At(x, y));
+    return v;
+  }
   uint8_t* Px(uint32_t x, uint32_t y) { return bits.data() + size_t{y} * stride + x * (bpp / 8); }
   uint8_t At(uint32_t x, uint32_t y) { return *Px(x, y); }
   void Set(uint32_t x, uint32_t y, uint8_t v) { SetBGR(x, y, v, v, v); }
