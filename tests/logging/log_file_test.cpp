@@ -147,6 +147,30 @@ TEST(ManagerThreadTest, NothingIsWrittenBeforeStartAndStartStopPairUp) {
   EXPECT_NE(ReadFile(dir.file("last.log")).find("last words"), std::string::npos);
 }
 
+// The start lines name every enabled logger in id order, a negative level with its sign and
+// a switched-off display as "false"; disabled loggers get no line.
+TEST(ManagerThreadTest, StartLinesListEnabledLoggersOnly) {
+  TempDir dir;
+  auto manager = makeManager(dir);
+  manager->setLoggerLevel(0, -3);
+  ASSERT_TRUE(
+      manager->configFromString("[bux]\nenable=false\n[aux]\nlevel=Error\ndisplay=0\n"
+                                "path=/x\nname=AuxFile\n"));
+  ASSERT_TRUE(manager->start());
+  ASSERT_TRUE(manager->stop());
+  std::vector<std::string> texts;
+  for (const auto& r : splitRecords(ReadFile(dir.file("trace.log")))) {
+    const size_t level = r.find(" LOG_ALARM ");
+    ASSERT_NE(level, std::string::npos) << r;
+    texts.push_back(r.substr(level + 11, r.rfind(' ') - level - 11));
+  }
+  EXPECT_EQ(texts,
+            std::vector<std::string>(
+                {kBanner,
+                 "logger id=0 key=Main name=trace path=" + dir.path() + "/ level=-3 display=true",
+                 "logger id=1 key=aux name=AuxFile path=/x/ level=4 display=false"}));
+}
+
 // The manager's thread closes the files of disabled loggers while a writer keeps logging:
 // race-free under TSan (each disabled spell outlasts the thread's housekeeping period), and
 // no record is cut or mixed.
