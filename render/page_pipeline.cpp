@@ -312,9 +312,10 @@ void PagePipeline::MakeDashes() {
   int32_t n = 0;
   for (int32_t y = 0; y < H_; ++y) {
     uint8_t* row = work_.data + static_cast<size_t>(y) * static_cast<size_t>(S_);
-    // A run that reached the end of the previous row ends at its last pixel, before the
-    // row padding.
-    if (y > 0) dash(row - S_ + W_ - n, n);
+    // A run that reached the end of the previous row is handed on as the n bytes just
+    // before this row: with row padding the dash pattern starts that many bytes later, and
+    // since n < W <= S it stays within the previous row.
+    dash(row - n, n);
     n = 0;
     for (int32_t i = 1; i < W_; ++i) {
       if (row[i] == 0) {

@@ -234,11 +234,15 @@ TEST(PagePipeline, NegativePrintsTheWhite) {
 }
 
 // The expected row of a black run over pixels 1..n-1 of a `width`-dot row after dashing: every
-// whole period m of dash + gap whitens the `gap` pixels before it (pixel 0 never counts).
-std::string Dashed(int width, int rowDots, int dash, int gap) {
+// whole period m of dash + gap whitens the `gap` pixels before it (pixel 0 never counts). A run
+// that reaches the row's end is handed on as the bytes just before the next row, so `padding`
+// bytes of row padding move its pattern that many pixels to the right.
+std::string Dashed(int width, int rowDots, int dash, int gap, int padding = 0) {
   std::string row = std::string(width, '#') + std::string(rowDots - width, '.');
   for (int m = dash + gap; m < width - 1; m += dash + gap) {
-    for (int k = m - gap; k < m; ++k) row[1 + k] = '.';
+    for (int k = m - gap; k < m; ++k) {
+      if (1 + padding + k < width) row[1 + padding + k] = '.';
+    }
   }
   return row;
 }
@@ -261,7 +265,8 @@ TEST(PagePipeline, LongRulesBecomeDashes) {
   EXPECT_EQ(BitmapRows(Render(job)).at(3), std::string(400, '#'));
 
   // Print mode 1 fits after converting: an 81 mm maximum at 254 dpi is 810 dots in a stride of
-  // 812. A run handed on at the next row start is dashed where it lies, before the padding:
+  // 812. A run handed on at the next row start begins n bytes before that row, so its two
+  // padding bytes shift the dashes by two pixels (pixels 1 and 2 stay black):
   // 1000 × 16 becomes 810 × 12, the rule of rows 4..11 covering rows 3..8; dash 20, gap 10.
   job = JobAt(254);
   job.cfg.sPaperMode = 1;
@@ -276,7 +281,8 @@ TEST(PagePipeline, LongRulesBecomeDashes) {
   ASSERT_NE(out.find("BITMAP 0,0,102,12,0,"), std::string::npos) << out.substr(0, 80);
   rows = BitmapRows(out);
   ASSERT_EQ(rows.size(), 12u);
-  EXPECT_EQ(rows[6], Dashed(810, 816, 20, 10));
+  EXPECT_EQ(rows[6], Dashed(810, 816, 20, 10, 2));
+  EXPECT_EQ(rows[6].substr(0, 33), std::string(23, '#') + std::string(10, '.'));
 }
 
 class HalftoneMethods : public testing::TestWithParam<int> {};
