@@ -114,8 +114,10 @@ LineKind ParseLine(const std::string& line, std::string& keyword, std::string& v
       ++pos;
       size_t text_length = 0;
       while (pos < n && line[pos] != '\n' && line[pos] != ':') {
+        // Control characters are 0x00-0x1F and DEL; tab is allowed.
         unsigned char u = static_cast<unsigned char>(line[pos]);
-        if ((u < ' ' && u != '\t') || text_length >= kMaxTranslation) return LineKind::kStop;
+        bool control = (u < ' ' && u != '\t') || u == 0x7F;
+        if (control || text_length >= kMaxTranslation) return LineKind::kStop;
         ++text_length;
         ++pos;
       }

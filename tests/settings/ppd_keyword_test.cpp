@@ -49,6 +49,8 @@ TEST_F(KeywordScanTest, FindsTheValueOrStops) {
       {kHead + "*" + std::string(40, 'K') + ": 1\n" + kDpi, "203"},
       {kHead + "*" + std::string(41, 'K') + ": 1\n" + kDpi, std::nullopt},
       {kHead + "*Key opt/Te\x02xt: 1\n" + kDpi, std::nullopt},
+      {kHead + "*Key opt/Te\x7Fxt: 1\n" + kDpi, std::nullopt},  // DEL is a control character
+      {kHead + "*Key opt/Te\txt: 1\n" + kDpi, "203"},
       {kHead + "*Long: " + std::string(248, 'v') + "\n" + kDpi, "203"},  // 255 characters
       {kHead + "*Long: " + std::string(249, 'v') + "\n" + kDpi, std::nullopt},
       {"", std::nullopt},
