@@ -11,13 +11,15 @@ bool IsGraySpace(unsigned space) {
   return space == CUPS_CSPACE_W || space == CUPS_CSPACE_SW || space == CUPS_CSPACE_K;
 }
 
+bool IsRgbSpace(unsigned space) {
+  return space == CUPS_CSPACE_RGB || space == CUPS_CSPACE_SRGB || space == CUPS_CSPACE_ADOBERGB;
+}
+
 // The format of a supported depth and colour order; false for anything else.
 bool FormatOf(const cups_page_header2_t& h, PixelFormat* format) {
   if (RawEnum(h.cupsColorOrder) != CUPS_ORDER_CHUNKED) return false;
   const unsigned space = unsigned(RawEnum(h.cupsColorSpace));
-  // Any chunked 24-bit page is read as three-byte R, G, B pixels, whatever colour space or
-  // bits per colour its header names: the buffer layout depends only on the pixel size.
-  if (h.cupsBitsPerPixel == 24) {
+  if (h.cupsBitsPerColor == 8 && h.cupsBitsPerPixel == 24 && IsRgbSpace(space)) {
     *format = PixelFormat::kRgb24;
   } else if (h.cupsBitsPerColor == 8 && h.cupsBitsPerPixel == 8 && IsGraySpace(space)) {
     *format = space == CUPS_CSPACE_K ? PixelFormat::kGray8Inverted : PixelFormat::kGray8;
