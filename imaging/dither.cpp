@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "imaging/bmp_processing.h"
 #include "imaging/dither_tables.h"
@@ -222,9 +221,12 @@ constexpr int kStucki[3][5] = {{0, 0, 0, 8, 4}, {2, 4, 8, 4, 2}, {1, 2, 4, 2, 1}
 void Stucki(const Page& pg) {
   const uint32_t w = pg.width, h = pg.height;
   if (h <= 2 || w <= 2) return;
-  std::vector<int32_t> ring(static_cast<size_t>(w) * 3);
+  // Scratch from the system allocator like every image buffer: a failed allocation decides
+  // nothing instead of throwing out of the filter.
+  int32_t* ring = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * 3 * static_cast<size_t>(w)));
+  if (ring == nullptr) return;
   auto load = [&](uint32_t y) {
-    int32_t* p = &ring[(y % 3) * static_cast<size_t>(w)];
+    int32_t* p = ring + (y % 3) * static_cast<size_t>(w);
     const uint8_t* s = pg.SrcRow(y);
     for (uint32_t x = 0; x < w; ++x) p[x] = static_cast<int32_t>(s[x] * 144.0 / 255.0 + 0.5);
   };
@@ -233,7 +235,7 @@ void Stucki(const Page& pg) {
   for (uint32_t y = 0; y + 2 < h; ++y) {
     load(y + 2);
     int32_t* rows[3];
-    for (int k = 0; k < 3; ++k) rows[k] = &ring[((y + k) % 3) * static_cast<size_t>(w)];
+    for (int k = 0; k < 3; ++k) rows[k] = ring + ((y + k) % 3) * static_cast<size_t>(w);
     uint8_t* d = pg.DstRow(y);
     for (uint32_t x = 0; x + 2 < w; ++x) {
       const int32_t q = rows[0][x];
@@ -248,6 +250,7 @@ void Stucki(const Page& pg) {
       }
     }
   }
+  std::free(ring);
 }
 
 void OrderedT7(const Page& pg) {

@@ -118,6 +118,32 @@ TEST(Dither, ThresholdAndDiffusionExamples) {
   EXPECT_EQ(flat.Count(kUnset), flat.dst.size());
 }
 
+// Method 6 keeps only three rows of its working image; it must decide exactly what the
+// diffusion over the whole working image decides (unclamped, shares truncated in double).
+TEST(Dither, StuckiMatchesWholeWorkingImage) {
+  Image img(61, 29, 0);
+  for (uint32_t y = 0; y < img.h; ++y)
+    for (uint32_t x = 0; x < img.w; ++x)
+      img.At(x, y) = static_cast<uint8_t>((x * 37 + y * 91 + x * y * 13) % 256);
+  std::vector<int> P(img.w * img.h);
+  for (uint32_t y = 0; y < img.h; ++y)
+    for (uint32_t x = 0; x < img.w; ++x)
+      P[y * img.w + x] = static_cast<int>(img.At(x, y) * 144.0 / 255.0 + 0.5);
+  const int weights[3][5] = {{0, 0, 0, 8, 4}, {2, 4, 8, 4, 2}, {1, 2, 4, 2, 1}};
+  std::vector<uint8_t> expect(img.dst.size(), kUnset);
+  for (int y = 0; y + 2 < static_cast<int>(img.h); ++y)
+    for (int x = 0; x + 2 < static_cast<int>(img.w); ++x) {
+      const int q = P[y * img.w + x], e = q <= 72 ? q : q - 144;
+      expect[y * img.stride + x] = q <= 72 ? 0 : 255;
+      for (int k = 0; k < 3; ++k)
+        for (int o = -2; o <= 2; ++o)
+          if (x + o >= 0)
+            P[(y + k) * img.w + x + o] += static_cast<int>(e * weights[k][o + 2] / 42.0);
+    }
+  img.Dither(6);
+  EXPECT_EQ(expect, img.dst);
+}
+
 TEST(Dither, OrderedBoundaries) {
   // Methods 3 and 5: 250 and more is white; method 3 prints 1 as white only where its
   // threshold is 1 (row 0 column 0 and row 8 column 8 of each 16 x 16 tile).
