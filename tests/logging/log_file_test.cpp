@@ -22,6 +22,19 @@ using qevtest::WriteFile;
 
 const char kBanner[] = "-----------------  vanta thread started!   ----------------------------";
 
+// The message texts of a file's records, all of which must be ALARM records (the start lines),
+// without the level in front and the file:line suffix behind.
+std::vector<std::string> AlarmTexts(const std::string& path) {
+  std::vector<std::string> texts;
+  for (const auto& r : splitRecords(ReadFile(path))) {
+    const size_t level = r.find(" LOG_ALARM ");
+    EXPECT_NE(level, std::string::npos) << r;
+    if (level == std::string::npos) continue;
+    texts.push_back(r.substr(level + 11, r.rfind(' ') - level - 11));
+  }
+  return texts;
+}
+
 TEST(LogFileTest, MonthdirCreatesEveryMissingComponent) {
   TempDir dir;
   auto manager = makeManager(dir);
@@ -129,12 +142,7 @@ TEST(ManagerThreadTest, NothingIsWrittenBeforeStartAndStartStopPairUp) {
   manager->enableLogger(0, true);
   ASSERT_TRUE(manager->start());
   ASSERT_TRUE(manager->stop());
-  std::vector<std::string> texts;
-  for (const auto& r : splitRecords(ReadFile(dir.file("trace.log")))) {
-    const size_t level = r.find(" LOG_ALARM ");
-    ASSERT_NE(level, std::string::npos) << r;
-    texts.push_back(r.substr(level + 11, r.rfind(' ') - level - 11));
-  }
+  const std::vector<std::string> texts = AlarmTexts(dir.file("trace.log"));
   const std::string main =
       "logger id=0 key=Main name=trace path=" + dir.path() + "/ level=1 display=true";
   EXPECT_EQ(texts, std::vector<std::string>({kBanner, main, kBanner, main}));
@@ -158,12 +166,7 @@ TEST(ManagerThreadTest, StartLinesListEnabledLoggersOnly) {
                                 "path=/x\nname=AuxFile\n"));
   ASSERT_TRUE(manager->start());
   ASSERT_TRUE(manager->stop());
-  std::vector<std::string> texts;
-  for (const auto& r : splitRecords(ReadFile(dir.file("trace.log")))) {
-    const size_t level = r.find(" LOG_ALARM ");
-    ASSERT_NE(level, std::string::npos) << r;
-    texts.push_back(r.substr(level + 11, r.rfind(' ') - level - 11));
-  }
+  const std::vector<std::string> texts = AlarmTexts(dir.file("trace.log"));
   EXPECT_EQ(texts,
             std::vector<std::string>(
                 {kBanner,
