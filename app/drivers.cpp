@@ -129,6 +129,16 @@ void AddVendorAttributes(const PpdModel& model, pappl_pr_driver_data_t* data, ip
   }
 }
 
+// Identify-Printer: the printer beeps (TSPL "SOUND level,interval").
+void IdentifyCallback(pappl_printer_t* printer, pappl_identify_actions_t, const char*) {
+  pappl_device_t* device = papplPrinterOpenDevice(printer);
+  if (!device) return;
+  static const char kBeep[] = "SOUND 5,200\r\n";
+  papplDeviceWrite(device, kBeep, sizeof kBeep - 1);
+  papplDeviceFlush(device);
+  papplPrinterCloseDevice(printer);
+}
+
 }  // namespace
 
 const DriverInfo* FindDriver(const char* name) {
@@ -206,7 +216,10 @@ bool DriverCallback(pappl_system_t* system, const char* driver_name, const char*
   data->content_default = PAPPL_CONTENT_AUTO;
   data->quality_default = IPP_QUALITY_NORMAL;
   data->scaling_default = PAPPL_SCALING_AUTO;
-  data->orient_default = IPP_ORIENT_NONE;
+  data->orient_default = IPP_ORIENT_PORTRAIT;
+  data->identify_cb = IdentifyCallback;
+  data->identify_supported = PAPPL_IDENTIFY_ACTIONS_SOUND;
+  data->identify_default = PAPPL_IDENTIFY_ACTIONS_SOUND;
   data->num_resolution = 1;
   data->x_resolution[0] = data->y_resolution[0] = model->dpi;
   data->x_default = data->y_default = model->dpi;
@@ -227,6 +240,15 @@ bool DriverCallback(pappl_system_t* system, const char* driver_name, const char*
   data->darkness_default = 0;
   if (!*attrs) *attrs = ippNew();
   AddVendorAttributes(*model, data, *attrs);
+  // True of every label this application prints; PAPPL leaves them out for a simplex
+  // printer without colour management, and IPP Everywhere clients look for them.
+  ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr,
+               "auto");
+  ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported",
+               nullptr, "auto");
+  ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "pwg-raster-document-sheet-back", nullptr,
+               "normal");
+  ippAddBoolean(*attrs, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
   return true;
 }
 

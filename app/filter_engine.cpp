@@ -157,6 +157,11 @@ bool WriteToDevice(pappl_device_t* device, const std::string& bytes) {
   return true;
 }
 
+// Whether the TSPL holds a PRINT command: a preamble alone prints nothing.
+bool PrintsALabel(const std::string& tspl) {
+  return tspl.compare(0, 6, "PRINT ") == 0 || tspl.find("\nPRINT ") != std::string::npos;
+}
+
 std::string AttrText(ipp_attribute_t* attr) {
   char text[1024];
   ippAttributeString(attr, text, sizeof text);
@@ -223,11 +228,13 @@ bool EngineStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
   if (!run || !run->raster) return false;
   cups_page_header2_t header = options->header;
   // PAPPL hands a raster page over once however many copies the job asks for; the printer
-  // repeats the label itself, as under CUPS, from the header's copy count.
+  // repeats the label itself, as under CUPS, from the header's copy count. A PWG header may
+  // carry 0 there (CUPS's raster from a PDF does), which would print no label at all.
   const char* format = papplJobGetFormat(job);
-  if (format && (!strcmp(format, "image/pwg-raster") || !strcmp(format, "image/urf")) &&
-      header.NumCopies <= 1 && options->copies > 1)
+  bool raster = format && (!strcmp(format, "image/pwg-raster") || !strcmp(format, "image/urf"));
+  if (raster && header.NumCopies <= 1 && options->copies > 1)
     header.NumCopies = unsigned(options->copies);
+  if (header.NumCopies == 0) header.NumCopies = 1;
   run->pages++;
   if (!cupsRasterWriteHeader2(run->raster, &header)) run->writeFailed = true;
   return !run->writeFailed;
@@ -278,16 +285,16 @@ bool EngineEndJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*
   FilterResult result;
   RunFilter(job, run->rasterPath, model->path, optionText, options->copies, &result);
   LogMessages(job, result.messages);
-  papplLogJob(job, PAPPL_LOGLEVEL_INFO, "rastertoqevcp exit status %d, %zu bytes of TSPL",
-              result.exitStatus, result.tspl.size());
+  papplLogJob(job, PAPPL_LOGLEVEL_INFO, "rastertoqevcp exit status %d, %lu bytes of TSPL",
+              result.exitStatus, static_cast<unsigned long>(result.tspl.size()));
   if (result.canceled) return true;
-  // A filter that failed, or printed nothing for pages it was given, fails the job.
-  if (result.exitStatus != 0 || result.tspl.empty()) {
+  // A filter that failed, or printed no label for the pages it was given, fails the job.
+  if (result.exitStatus != 0 || !PrintsALabel(result.tspl)) {
     std::string message = LastFilterError(result.messages);
     if (message.empty())
       message = result.exitStatus != 0
                     ? "rastertoqevcp failed with exit status " + std::to_string(result.exitStatus)
-                    : "rastertoqevcp printed nothing";
+                    : "rastertoqevcp printed no label";
     papplJobSetMessage(job, "%s", message.c_str());
     return false;
   }
