@@ -8,7 +8,7 @@ JOBS="${QEV_JOBS:-2}"
 
 QEV_PACKAGES=(g++ cmake make pkg-config libcups2-dev libcupsimage2-dev libgtest-dev
   libbenchmark-dev cups cups-client cups-bsd cups-filters cups-ppdc ghostscript
-  poppler-utils libpng-dev clang)
+  poppler-utils libpng-dev clang libpappl-dev cups-ipp-utils)
 
 log() { printf '==> %s\n' "$*" >&2; }
 

@@ -1,0 +1,165 @@
+#!/bin/bash
+# The printer application through real clients on loopback: the app runs on a free port
+# with a state and spool directory of its own and a file: device, and is stopped on every
+# exit. Checks: CUPS's ipp-everywhere.test (less the failures PAPPL 1.3 has by itself), a
+# label job by ipptool whose TSPL is byte for byte the filter's own output for the same
+# raster and settings, bad input, and (as root) a job through a private cupsd queue made
+# with -m everywhere.
+# Usage: app_loopback.sh <qevcp-printer-app> <rastertoqevcp> <generated PPD dir>
+# Exit 77 (skipped) when ipptool or ghostscript is missing.
+set -u
+app=$(realpath "$1") filter=$(realpath "$2") ppddir=$(realpath "$3")
+here=$(cd "$(dirname "$0")" && pwd)
+export PATH="$PATH:/usr/sbin:/sbin"
+
+skip() { echo "SKIP: $*"; exit 77; }
+fail() { echo "FAIL: $*"; [ -f "$work/app.log" ] && grep -E '^[EW] |rastertoqevcp' "$work/app.log" | tail -n 30; exit 1; }
+for tool in ipptool gs python3; do command -v "$tool" >/dev/null || skip "$tool is not installed"; done
+[ -f /usr/share/cups/ipptool/ipp-everywhere.test ] || skip "no ipp-everywhere.test (cups-ipp-utils)"
+
+work=$(mktemp -d /tmp/qev-app.XXXXXX) || fail "mktemp"
+chmod 755 "$work"
+app_pid= cupsd_pid=
+cleanup() {
+  [ -n "$cupsd_pid" ] && kill "$cupsd_pid" 2>/dev/null && wait "$cupsd_pid" 2>/dev/null
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap "exit 1" INT TERM HUP
+
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+mkdir -p "$work"/{state,spool,out}
+# SNAP_COMMON puts the state file in our directory instead of /var/lib or ~/.config.
+SNAP_COMMON="$work/state" QEVCP_FILTER="$filter" QEVCP_PPD_DIR="$ppddir" "$app" server \
+  -o listen-hostname=127.0.0.1 -o server-port="$port" -o spool-directory="$work/spool" \
+  -o log-file="$work/app.log" -o log-level=debug >"$work/server.out" 2>&1 &
+app_pid=$!
+system="ipp://127.0.0.1:$port/ipp/system" uri="ipp://127.0.0.1:$port/ipp/print/label"
+for _ in $(seq 100); do
+  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+  kill -0 "$app_pid" 2>/dev/null || fail "the app did not start: $(cat "$work/server.out")"
+  sleep 0.1
+done
+"$app" add -u "$system" -d label -m tspl-2in-203dpi -v "file://$work/out" ||
+  fail "could not add the printer"
+
+# A 50 x 30 mm page at 203 dpi: a black box and a gray one, as PWG raster (sgray_8) and PDF.
+draw="0 setgray 28.35 28.35 56.69 28.35 rectfill 0.5 setgray 90 10 40 60 rectfill showpage"
+gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pwgraster -r203 -dcupsColorSpace=18 -dcupsBitsPerColor=8 \
+  -dDEVICEWIDTHPOINTS=141.73 -dDEVICEHEIGHTPOINTS=85.04 -dFIXEDMEDIA \
+  -sOutputFile="$work/box.pwg" -c "$draw" >/dev/null || fail "ghostscript could not make the raster"
+gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -dDEVICEWIDTHPOINTS=141.73 \
+  -dDEVICEHEIGHTPOINTS=85.04 -dFIXEDMEDIA -sOutputFile="$work/box.pdf" -c "$draw" >/dev/null ||
+  fail "ghostscript could not make the PDF"
+# The same page claiming the sRGB colour space with 8 bits per pixel: PAPPL passes it on,
+# the filter refuses the page.
+python3 - "$work/box.pwg" "$work/bad.pwg" <<'PY'
+import struct, sys
+d = bytearray(open(sys.argv[1], 'rb').read())
+d[4 + 400:4 + 404] = struct.pack('>I', 19)   # cupsColorSpace of the first page header
+open(sys.argv[2], 'wb').write(d)
+PY
+
+# filter_direct <out> <options>: the filter itself on box.pwg with the 2-inch 203 dpi PPD.
+filter_direct() {
+  PPD="$ppddir/qevcp-tspl-2in-203dpi.ppd" "$filter" 1 test label 1 "$2" "$work/box.pwg" \
+    >"$1" 2>/dev/null || fail "the filter failed on box.pwg"
+}
+
+echo "== ipp-everywhere.test"
+sleep 1  # printer-up-time must be above 0
+(cd /usr/share/cups/ipptool && ipptool -t -f "$work/box.pwg" "$uri" ipp-everywhere.test) \
+  >"$work/everywhere.txt" 2>&1
+grep -E '^\s+[^ ].*\[(PASS|FAIL|SKIP)\]|^Summary' "$work/everywhere.txt" | grep -c PASS |
+  sed 's/^/passed: /'
+# PAPPL 1.3's own gaps: it lists uri-security-supported "none,tls" beside a single ipp:
+# printer-uri-supported on a loopback listener, implements no "overrides", and reports no
+# supplies for a printer that cannot tell its media or ribbon level.
+known='overrides-supported|printer-supply|printer-supply-description|(printer-uri|uri-security)-supported .*SAME-COUNT-AS uri-(security|authentication)-supported'
+unexpected=$(grep 'EXPECTED:' "$work/everywhere.txt" | grep -Ev "EXPECTED: ($known)( |\$)")
+[ -z "$unexpected" ] || { cat "$work/everywhere.txt"; fail "ipp-everywhere.test: $unexpected"; }
+grep -c 'EXPECTED:' "$work/everywhere.txt" | sed 's/^/known PAPPL failures: /'
+
+echo "== a label job by ipptool"
+ipptool -t -d job_name=ipp-label -f "$work/box.pwg" "$uri" "$here/label-job.test" >"$work/job.txt" 2>&1 ||
+  { cat "$work/job.txt"; fail "the label job did not complete"; }
+# What the job's attributes mean, written out by hand: media-tracking mark -> BlackMark;
+# darkness 50 (configured) + 30 = 80 % of 15 -> 12; 5080 hundredths of mm/s = 2 in/s;
+# gap 250 hundredths of mm = 2.5 mm. Everything else is the PPD's default.
+filter_direct "$work/direct.tspl" "MediaType=BlackMark Density=12 PrintSpeed=2 GAPHeight=2.5 Halftone=Stucki Brightness=120 Mirror=Mirrored"
+cmp "$work/direct.tspl" "$work/out/ipp-label.prn" || fail "the app's TSPL differs from the filter's"
+grep -aq "^DENSITY 12"$'\r' "$work/direct.tspl" || fail "the expected TSPL lacks DENSITY 12"
+
+echo "== bad input"
+ipptool -t -f "$work/bad.pwg" "$uri" "$here/bad-jobs.test" >"$work/bad.txt" 2>&1 ||
+  { cat "$work/bad.txt"; fail "bad input was not handled as expected"; }
+[ ! -e "$work/out/bad-raster.prn" ] || [ ! -s "$work/out/bad-raster.prn" ] ||
+  fail "the aborted job wrote to the device"
+[ ! -s "$work/out/text-job.prn" ] || fail "the text/plain job printed"
+
+echo "== a private cupsd queue made with -m everywhere"
+if [ "$(id -u)" != 0 ] || ! command -v cupsd >/dev/null; then
+  echo "skipped: needs root and cupsd"
+  exit 0
+fi
+mkdir -p "$work"/cups/{conf/ppd,spool/tmp,cache,state,log,run}
+chmod -R a+rX,go-w "$work/cups"
+cat >"$work/cups/cupsd.conf" <<CONF
+Listen $work/cups/run/cups.sock
+LogLevel debug
+Browsing No
+WebInterface No
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+CONF
+cat >"$work/cups/cups-files.conf" <<CONF
+ServerRoot $work/cups/conf
+RequestRoot $work/cups/spool
+TempDir $work/cups/spool/tmp
+CacheDir $work/cups/cache
+StateDir $work/cups/state
+AccessLog $work/cups/log/access_log
+ErrorLog $work/cups/log/error_log
+PageLog $work/cups/log/page_log
+User lp
+Group lp
+CONF
+cupsd -f -c "$work/cups/cupsd.conf" -s "$work/cups/cups-files.conf" &
+cupsd_pid=$!
+export CUPS_SERVER="$work/cups/run/cups.sock"
+for _ in $(seq 100); do
+  [ -S "$CUPS_SERVER" ] && lpstat -r >/dev/null 2>&1 && break
+  sleep 0.1
+done
+lpstat -r >/dev/null 2>&1 || fail "the private cupsd did not start"
+lpadmin -p label -E -v "$uri" -m everywhere 2>"$work/lpadmin.txt" ||
+  fail "lpadmin -m everywhere failed: $(cat "$work/lpadmin.txt")"
+
+# wait_cups_job <n> <file on the device>: job n completes and its TSPL reaches the device.
+wait_cups_job() {
+  for _ in $(seq 300); do
+    grep -q "\[Job $1\] Job completed" "$work/cups/log/error_log" && [ -s "$2" ] && return 0
+    sleep 0.1
+  done
+  tail -n 20 "$work/cups/log/error_log"
+  fail "CUPS job $1 did not complete"
+}
+lp -d label -t cups-raster -o media=om_50x30mm_50x30mm \
+  -o document-format=image/pwg-raster "$work/box.pwg" >/dev/null || fail "lp failed"
+wait_cups_job 1 "$work/out/cups-raster.prn"
+# CUPS passes the page on with a copy count of 0 in its header; the app prints it once.
+filter_direct "$work/direct2.tspl" ""
+cmp "$work/direct2.tspl" "$work/out/cups-raster.prn" ||
+  fail "the TSPL through cupsd differs from the filter's for the same raster"
+lp -d label -t cups-pdf -o media=om_50x30mm_50x30mm "$work/box.pdf" >/dev/null || fail "lp failed"
+wait_cups_job 2 "$work/out/cups-pdf.prn"
+grep -aq "^PRINT 1,1"$'\r' "$work/out/cups-pdf.prn" || fail "the PDF job printed no label"
+echo "app loopback tests passed"
