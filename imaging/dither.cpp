@@ -217,34 +217,37 @@ void OrderedAtLeast(const Page& pg, const uint8_t (*matrix)[n]) {
 constexpr int kStucki[3][5] = {{0, 0, 0, 8, 4}, {2, 4, 8, 4, 2}, {1, 2, 4, 2, 1}};
 
 // Stucki diffusion on 145 levels. Only three rows of the working image are live at a time,
-// so they are kept in a ring; the last two rows and columns are never decided.
+// so they are kept in a ring. Every pixel is decided; shares that would fall outside the
+// image are dropped, so the last rows and columns print like the rest of the page.
 void Stucki(const Page& pg) {
   const uint32_t w = pg.width, h = pg.height;
-  if (h <= 2 || w <= 2) return;
+  if (h == 0 || w == 0) return;
   // Scratch from the system allocator like every image buffer: a failed allocation decides
   // nothing instead of throwing out of the filter.
   int32_t* ring = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * 3 * static_cast<size_t>(w)));
   if (ring == nullptr) return;
   auto load = [&](uint32_t y) {
+    if (y >= h) return;
     int32_t* p = ring + (y % 3) * static_cast<size_t>(w);
     const uint8_t* s = pg.SrcRow(y);
     for (uint32_t x = 0; x < w; ++x) p[x] = static_cast<int32_t>(s[x] * 144.0 / 255.0 + 0.5);
   };
   load(0);
   load(1);
-  for (uint32_t y = 0; y + 2 < h; ++y) {
+  for (uint32_t y = 0; y < h; ++y) {
     load(y + 2);
+    const int live = static_cast<int>(std::min<uint32_t>(3, h - y));  // rows y .. y + live - 1
     int32_t* rows[3];
     for (int k = 0; k < 3; ++k) rows[k] = ring + ((y + k) % 3) * static_cast<size_t>(w);
     uint8_t* d = pg.DstRow(y);
-    for (uint32_t x = 0; x + 2 < w; ++x) {
+    for (uint32_t x = 0; x < w; ++x) {
       const int32_t q = rows[0][x];
       const int32_t e = q <= 72 ? q : q - 144;
       d[x] = q <= 72 ? pg.black : pg.white;
-      for (int k = 0; k < 3; ++k) {
+      for (int k = 0; k < live; ++k) {
         for (int o = -2; o <= 2; ++o) {
           const int weight = kStucki[k][o + 2];
-          if (weight == 0 || (o < 0 && x < static_cast<uint32_t>(-o))) continue;
+          if (weight == 0 || (o < 0 && x < static_cast<uint32_t>(-o)) || x + o >= w) continue;
           rows[k][x + o] += static_cast<int32_t>(e * weight / 42.0);
         }
       }

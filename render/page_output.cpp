@@ -144,7 +144,9 @@ void PlanInterval(int32_t interval, int32_t copies, uint32_t page, bool last, ui
     block(1);
     L += 1;
   }
-  int32_t rest = total % interval;
+  // A page that reaches no cut prints just its K labels: the labels before it in the
+  // interval were printed by earlier pages.
+  int32_t rest = total < interval ? copies : total % interval;
   if (rest != 0) {
     if (last) rest -= 1;
     cut(0);
@@ -156,6 +158,43 @@ void PlanInterval(int32_t interval, int32_t copies, uint32_t page, bool last, ui
       L += 1;
     }
   }
+}
+
+// Dots that a left shift (HorizontalOffset Left, or the Reverse vertical offset) moves the
+// bitmap past the label's left edge: its x, before the BITMAP command clamps it to 0.
+int64_t DotsLeftOfLabel(const tagOEMCFG& cfg, const tagRECT& rect) {
+  auto dots = [](double mm, int32_t dpi) {
+    return static_cast<int64_t>(std::clamp(mm * 1000.0 * dpi / 25400.0 + 0.5, -1e12, 1e12));
+  };
+  const int64_t h = dots(static_cast<double>(cfg.sHrzOffset) / 10.0, cfg.sOutputXDPI);
+  const int64_t v =
+      dots(static_cast<double>(cfg.sVtcOffset) / 10.0 + cfg.sEndOffsetValue, cfg.sOutputYDPI);
+  const int64_t adjust = cfg.sVtcDir == 1 ? -v : (cfg.sHrzDir == 1 ? -h : h);
+  const int64_t base = rect.left < 1 ? 0 : rect.left / 8 * 8;
+  return std::max<int64_t>(0, -(base + adjust));
+}
+
+// Drops the first `drop` dots of every row, so that the rest starts at the label's left
+// edge; at least one blank byte per row remains. `rect` becomes the rectangle that places
+// the new rows at x 0 with their new width.
+MallocBytes DropLeftDots(const uint8_t* bits, const BitmapGeometry& geo, int64_t drop,
+                         tagRECT* rect) {
+  const int64_t rowDots = int64_t{geo.bytesPerRow} * 8;
+  const int32_t newBytes = static_cast<int32_t>(std::max<int64_t>(1, (rowDots - drop + 7) / 8));
+  MallocBytes out = AllocFilled(static_cast<size_t>(newBytes) * geo.rows, 255);
+  if (!out) return out;
+  for (int32_t y = 0; y < geo.rows; ++y) {
+    const uint8_t* src = bits + static_cast<size_t>(y) * geo.bytesPerRow;
+    uint8_t* dst = out.get() + static_cast<size_t>(y) * newBytes;
+    for (int64_t k = drop; k < rowDots; ++k) {
+      if (src[k >> 3] & (0x80u >> (k & 7))) continue;
+      const int64_t j = k - drop;
+      dst[j >> 3] &= static_cast<uint8_t>(~(0x80u >> (j & 7)));
+    }
+  }
+  rect->left = 0;
+  rect->right = newBytes * 8 - 1;
+  return out;
 }
 
 }  // namespace
@@ -262,8 +301,25 @@ bool WritePageOutput(CTSPLRenderClass& renderer, const tagOEMCFG& cfg, const _DE
 
   tagRECT out = geo.rect;
   ShiftForRotation(cfg, dev, pdev, rotationType, &out);
+  // A left shift past the label's edge drops what falls before it instead of being
+  // clamped away by the BITMAP command.
+  size_t sentBytes = bitmapBytes;
+  if (const int64_t drop = DotsLeftOfLabel(cfg, out); drop > 0) {
+    MallocBytes shifted = DropLeftDots(bits.get(), geo, drop, &out);
+    if (!shifted) {
+      fprintf(stderr, "ERROR: Not enough memory for the bitmap of page %u\n", pdev.dwCurPageNum);
+      return true;
+    }
+    sentBytes = static_cast<size_t>(out.right + 1) / 8 * geo.rows;
+    bits = std::move(shifted);
+  }
+
   renderer.OutPutCLSCommand();
-  WriteLabelSize(renderer, cfg, dev, pdev, geo, &out);
+  // Mirrored in a label width of 0 the rectangle lies left of the label and rounds to up
+  // to 7 dots less; the label itself is as wide as the unmirrored page's, or the printer
+  // drops the last columns.
+  const BitmapGeometry sizeGeo = mirror ? OutputGeometry(imageRect, false, 0) : geo;
+  WriteLabelSize(renderer, cfg, dev, pdev, sizeGeo, &out);
 
   uint32_t printed = pdev.dwPagePrinted;
   const std::vector<PrintStep> steps =
@@ -275,7 +331,7 @@ bool WritePageOutput(CTSPLRenderClass& renderer, const tagOEMCFG& cfg, const _DE
       continue;
     }
     renderer.OutPutBITMAPCommand(out);
-    fwrite(bits.get(), 1, bitmapBytes, stdout);
+    fwrite(bits.get(), 1, sentBytes, stdout);
     renderer.OutputCRCMD();
     renderer.OutPutCopiesCommand(step.value);
   }

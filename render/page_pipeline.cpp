@@ -88,6 +88,7 @@ class PagePipeline {
   void UpdateGeometry();
   bool AutoRotate();
   bool FitToWidth();
+  bool FitTurnedPage(int32_t maxDots, int32_t* newW, int32_t* newH);
   bool Halftone();
   void MakeDashes();
   bool SkipPage(const char* why);
@@ -102,6 +103,8 @@ class PagePipeline {
   tagRECT rect_{};                // the image rectangle
   COLORLEVELSITEM levels_{};
   int rotationType_ = 3;
+  bool earlyConversion_ = false;
+  bool autoTurned_ = false;
   int32_t W_ = 0, H_ = 0, S_ = 0;
 };
 
@@ -216,6 +219,7 @@ bool PagePipeline::AutoRotate() {
   work_.len = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
   header_.biSizeImage = work_.len;
   work_.Replace(std::move(turned));
+  autoTurned_ = true;
   return true;
 }
 
@@ -227,12 +231,18 @@ bool PagePipeline::FitToWidth() {
   // In 64 bits: a width of 32767 mm at 203 dpi would overflow int (same value otherwise).
   const int32_t maxDots =
       static_cast<int32_t>(int64_t{cfg_.sOutputXDPI} * (M * 1000) / 25400.0 + 0.5);
-  if (static_cast<uint32_t>(maxDots) >= static_cast<uint32_t>(W_)) return true;
-  // A very flat page keeps one row instead of vanishing.
-  const int32_t newH =
-      std::max<int32_t>(1, static_cast<int32_t>(maxDots * (static_cast<double>(H_) / W_)));
+  int32_t newW = maxDots;
+  int32_t newH = 0;
+  if (rotationType_ == 0 || rotationType_ == 2 || autoTurned_) {
+    if (!FitTurnedPage(maxDots, &newW, &newH)) return true;
+  } else {
+    if (static_cast<uint32_t>(maxDots) >= static_cast<uint32_t>(W_)) return true;
+    // A very flat page keeps one row instead of vanishing.
+    newH = std::max<int32_t>(1, static_cast<int32_t>(maxDots * (static_cast<double>(H_) / W_)));
+    rect_ = tagRECT{0, 0, maxDots - 1, newH - 1};
+  }
   const uint32_t bpp = header_.biBitCount;
-  const uint32_t newS = (bpp * static_cast<uint32_t>(maxDots) + 31) / 32 * 4;
+  const uint32_t newS = (bpp * static_cast<uint32_t>(newW) + 31) / 32 * 4;
   const uint64_t size = uint64_t{newS} * static_cast<uint32_t>(newH);
   if (size > kMaxPageBytes) return SkipPage("the page is too large");
   MallocBytes scaled = AllocFilled(size, 255);
@@ -242,21 +252,49 @@ bool PagePipeline::FitToWidth() {
   const tagColorCFG none{};
   const tagRECT zero{};
   if (static_cast<uint32_t>(newH) < static_cast<uint32_t>(H_)) {
-    proc_.InvoicQIShrinkImg2(W_, H_, bpp, S_, work_.data, nullptr, maxDots, newH, bpp, &out,
-                             nullptr, static_cast<uint32_t>(size), none, none, zero);
+    proc_.InvoicQIShrinkImg2(W_, H_, bpp, S_, work_.data, nullptr, newW, newH, bpp, &out, nullptr,
+                             static_cast<uint32_t>(size), none, none, zero);
   } else {
-    proc_.InvoicResampleImg2(W_, H_, bpp, S_, work_.data, maxDots, newH, bpp, &out,
+    proc_.InvoicResampleImg2(W_, H_, bpp, S_, work_.data, newW, newH, bpp, &out,
                              static_cast<uint32_t>(size), none, 0, zero);
   }
-  W_ = maxDots;
+  W_ = newW;
   H_ = newH;
   S_ = static_cast<int32_t>(newS);
   work_.len = static_cast<uint32_t>(size);
-  rect_ = tagRECT{0, 0, maxDots - 1, newH - 1};
   header_.biWidth = W_;
   header_.biHeight = H_;
   header_.biSizeImage = work_.len;
   work_.Replace(std::move(scaled));
+  return true;
+}
+
+// A quarter-turned page is fitted by the width it has once turned, with its content kept
+// where the page puts it, so that no dot lies beyond the widest printable width. Before a
+// late conversion the turn is still to come: the page's height becomes its width. After an
+// early one the image is the turned content at rect_ on the turned page. False when the
+// page fits as it is.
+bool PagePipeline::FitTurnedPage(int32_t maxDots, int32_t* newW, int32_t* newH) {
+  if (!earlyConversion_) {
+    const int32_t turnedWidth = (rotationType_ == 0 || rotationType_ == 2) ? H_ : W_;
+    if (turnedWidth <= maxDots) return false;
+    const double f = static_cast<double>(maxDots) / turnedWidth;
+    *newW = std::max<int32_t>(1, static_cast<int32_t>(W_ * f));
+    *newH = std::max<int32_t>(1, static_cast<int32_t>(H_ * f));
+    rect_ = tagRECT{0, 0, *newW - 1, *newH - 1};
+    return true;
+  }
+  const tagBITMAPINFOHEADER& page = pdev_.bmInfoHeader;
+  const bool swapped = (rotationType_ == 0 || rotationType_ == 2) != autoTurned_;
+  const int64_t pageWidth = swapped ? page.biHeight : page.biWidth;
+  const int64_t extent = std::max<int64_t>(pageWidth, int64_t{rect_.right} + 1);
+  if (extent <= maxDots) return false;
+  const double f = static_cast<double>(maxDots) / static_cast<double>(extent);
+  *newW = std::max<int32_t>(1, static_cast<int32_t>(W_ * f));
+  *newH = std::max<int32_t>(1, static_cast<int32_t>(H_ * f));
+  const int32_t left = static_cast<int32_t>(std::max(rect_.left, 0) * f);
+  const int32_t top = static_cast<int32_t>(std::max(rect_.top, 0) * f);
+  rect_ = tagRECT{left, top, left + *newW - 1, top + *newH - 1};
   return true;
 }
 
@@ -356,6 +394,7 @@ void PagePipeline::Run(bool last) {
 
   // Print mode 1 converts before scaling; every other mode after it.
   const bool earlyConversion = cfg_.sPaperMode == 1;
+  earlyConversion_ = earlyConversion;
   if (earlyConversion) {
     const int32_t cap = MmToDots(300, cfg_.sOutputXDPI);
     const bool made = ConvertToGray(pdev_.pBufStart, pdev_.dwBufSize, cap, 1);

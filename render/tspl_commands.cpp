@@ -262,10 +262,11 @@ bool CTSPLRenderClass::OutPutBITMAPCommand(const tagRECT& rect) {
 bool CTSPLRenderClass::OutPutCopiesCommand(int64_t copies) {
   VLOG_DEBUG("Method OutPutCopiesCommand in");
   if (m_pOemCfg == nullptr || m_pDevMode == nullptr) return false;
-  // Collated copies are repeated by the page loop, so each page prints once.
-  int64_t count = m_pDevMode->dmCollate == 1 ? 1 : copies;
+  // Collated copies too: CUPS collates by repeating the pages with one copy each, so a
+  // header that still asks for K collated copies has no one else to print them. Printing
+  // them page by page keeps every label, only the order is by page.
   char buf[kCommandBufferSize] = {};
-  snprintf(buf, sizeof buf, "PRINT %d,%d\r\n", 1, static_cast<int>(count));
+  snprintf(buf, sizeof buf, "PRINT %d,%d\r\n", 1, static_cast<int>(copies));
   return WriteCommand(buf);
 }
 

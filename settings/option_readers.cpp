@@ -190,8 +190,9 @@ void InitContrast(tagOEMCFG* cfg, ppd_file_t* ppd) {
 
 void InitFeed(tagOEMCFG* cfg, ppd_file_t* ppd) {
   if (cfg == nullptr || ppd == nullptr) return;
+  // Absent is told by the missing choice, not by the value: -1 mm is a real feed offset.
+  if (GetOptionChoiceCode("Feed", ppd) == nullptr) return;
   int32_t code = GetOptionChoiceIndex("Feed", ppd);
-  if (code == kAbsent) return;
   cfg->sFeedLen = LowBits<int16_t>(int64_t{code} * 10);  // millimetres to tenths
   VLOG_DEBUG("Init sFeedLen: %d", cfg->sFeedLen);
 }

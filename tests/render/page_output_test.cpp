@@ -47,13 +47,14 @@ TEST(PageOutput, ByteAlignedHeaderAndSubByteOffset) {
 
 TEST(PageOutput, MirrorReversesRowsWithinTheirBytes) {
   // Mirrored in a label width of 0: (0, 0, 799, 99) becomes (-799, 0, 0, 99); -799 / 8 * 8 =
-  // -792 (toward zero), so B = 0 + 792 + 1 = 793, R = 100, X0 = 0.
+  // -792 (toward zero), so R = 100 and X0 = 0. The label keeps the unmirrored width of 800
+  // (B of the mirrored rectangle, 793, would cut off the last 7 columns).
   qevtest::RenderJob job;
   job.cfg.sMirror = 1;
   Image img(800, 100);
   img.Set(799, 0).Set(0, 1).Set(3, 2);
   EXPECT_EQ(WritePage(job, img, {0, 0, 799, 99}),
-            "CLS\nSIZE 793 dot,100 dot\nBITMAP 0,0,100,100,0,\n" +
+            "CLS\nSIZE 800 dot,100 dot\nBITMAP 0,0,100,100,0,\n" +
                 Art(100, 100).Dot(0, 0).Dot(799, 1).Dot(796, 2).Text() + "PRINT 1,1\n");
 
   // (1, 0, 15, 1) mirrors to (-15, 0, -1, 1): one byte per row for 15 columns. Each row keeps
@@ -160,6 +161,9 @@ TEST(PageOutput, CutterPlansOverTheJob) {
       // starts at L mod 3 = 2, T = 7: groups of 0 + 1 and 2 + 1, then the rest 1 becomes 0 on
       // the last page and is followed by the final cut label.
       {4, 3, 3, 5, {"C0 2 C1 1 C0 2", "C0 0 C1 1 C0 2 C1 1 C0 0 C1 1"}, 10},
+      // Method 3, I = 10, K = 2: no page reaches a cut, so each prints its 2 labels (not
+      // T = (L mod I) + K), the last one ending with the job's cut label.
+      {4, 3, 10, 2, {"C0 2", "C0 2", "C0 1 C1 1"}, 6},
       // Method 3, I = 2, one copy: OFF where (page - 1) mod 2 = 0, a cut when (1 + L) mod 2 =
       // 0 or on the last page.
       {4, 3, 2, 1, {"C0 1", "C1 1", "C1 1"}, 3},

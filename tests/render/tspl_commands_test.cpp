@@ -187,8 +187,10 @@ TEST_F(TsplCommandsTest, BitmapHeaderPlacesTheBitmap) {
 }
 
 TEST_F(TsplCommandsTest, CopiesFollowCollationAndTheCutterTheOperationMode) {
-  dm_.dmCollate = 1;  // collated copies are repeated by the page loop
-  EXPECT_EQ(Emit(CALL(OutPutCopiesCommand(3))), "PRINT 1,1\r\n");
+  // Nothing repeats a raster's collated pages (CUPS repeats them and sends one copy), so
+  // the header's copies are printed: collated copies are never lost.
+  dm_.dmCollate = 1;
+  EXPECT_EQ(Emit(CALL(OutPutCopiesCommand(3))), "PRINT 1,3\r\n");
   const struct {
     uint64_t after, mode;
     bool result;

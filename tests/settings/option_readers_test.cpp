@@ -131,6 +131,7 @@ const ValueRow kValues[] = {
     VAL(InitContrast, "Contrast", nullptr, nContrast, 0, false),
     // Feed: millimetres times ten, in 16 bits (10000000 keeps its low 16 bits).
     VAL(InitFeed, "Feed", "2", sFeedLen, 20, true),
+    VAL(InitFeed, "Feed", "-1", sFeedLen, -10, true),  // -1 mm is a choice, not "absent"
     VAL(InitFeed, "Feed", "1000000", sFeedLen, -27008, true),
     VAL(InitFeed, "Feed", nullptr, sFeedLen, kUnchanged, false),
     // Millimetres to tenths in single precision, truncated toward zero; beyond the range

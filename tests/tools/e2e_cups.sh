@@ -98,7 +98,7 @@ cupsfilter)
     cupsfilter -c "$work/cups-files.conf" -p "$ppddir/$ppd" -e -m printer/qev \
       -o PageSize=50x30mm "$work/box.pdf" >"$out" 2>"$log" || fail "cupsfilter failed for $ppd"
     check_tspl "$out"
-    (cd "$work" && "$tspl2png" -r "$dpi" -o "$work/${ppd%.ppd}" "$out") >"$work/report" 2>&1 ||
+    (cd "$work" && "$tspl2png" --strict -r "$dpi" -o "$work/${ppd%.ppd}" "$out") >"$work/report" 2>&1 ||
       fail "tspl2png refused the output of $ppd: $(cat "$work/report")"
     check_label "$work/report" "$dpi"
     echo "$ppd: $(grep '\.png: ' "$work/report")"
@@ -169,7 +169,7 @@ CONF
   for line in "DENSITY 12" "SET TEAR OFF" "SET PEEL OFF" "SET CUTTER 1" "PRINT 1,2"; do
     grep -aq "^$line"$'\r'"\$" "$out" || fail "the job's TSPL lacks \"$line\""
   done
-  (cd "$work" && "$tspl2png" -r 203 -o "$work/job1" "$out") >"$work/report" 2>&1 ||
+  (cd "$work" && "$tspl2png" --strict -r 203 -o "$work/job1" "$out") >"$work/report" 2>&1 ||
     fail "tspl2png refused the job's output: $(cat "$work/report")"
   grep -q "^2 label(s) printed" "$work/report" || fail "expected 2 labels: $(cat "$work/report")"
   check_label "$work/report" 203

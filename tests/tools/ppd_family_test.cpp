@@ -135,6 +135,8 @@ TEST_P(PpdFamily, EveryChoiceCodeIsAnExactNumberUnderAReadableName) {
       const std::string key = spec.keyword;
       EXPECT_FALSE(key == "Mirror" && (name == "on" || name == "true" || name == "yes")) << name;
       EXPECT_TRUE(key != "Brightness" || name == code) << name;
+      // Below 50 the filter's contrast factor (2 x code - 100) / 100 is negative: inverted grays.
+      EXPECT_TRUE(key != "Contrast" || std::stoi(code) >= 50) << name;
     }
   }
   for (int g = 0; g < ppd_->num_groups; ++g) {
@@ -164,6 +166,11 @@ TEST_P(PpdFamily, FilterLookupsReadTheDefaults) {
   EXPECT_EQ(GetOptionChoiceIndex("Density", ppd_.get()), 12);
   ppdMarkOption(ppd_.get(), "Mode", "Cut");
   EXPECT_EQ(GetOptionChoiceIndex("Mode", ppd_.get()), 4);
+  // Continuous media needs a code the filter sends as "GAP 0 mm,0 mm"; 0 sends no media line.
+  ppdMarkOption(ppd_.get(), "MediaType", "Continuous");
+  EXPECT_EQ(GetOptionChoiceIndex("MediaType", ppd_.get()), 3);
+  ppdMarkOption(ppd_.get(), "MediaType", "PrinterSetting");
+  EXPECT_EQ(GetOptionChoiceIndex("MediaType", ppd_.get()), 0);
   ppdMarkOption(ppd_.get(), "GAPHeight", "2.5");
   EXPECT_FLOAT_EQ(GetOptionChoiceIndexf("GAPHeight", ppd_.get()), 2.5f);
 }

@@ -101,6 +101,21 @@ TEST(Tspl2png, OneFilePerPrintedLabelAndRefusalOfMalformedStreams) {
   EXPECT_NE(r.err.find("tspl2png: line 3 (byte 24): BITMAP data runs past the end"),
             std::string::npos)
       << r.err;
+  // Dots beyond the label are dropped as a printer drops them, with one warning per label
+  // (here 4 dots of each of two labels); --strict refuses them.
+  const std::string offLabel =
+      "CLS\r\nSIZE 8 dot,1 dot\r\nBITMAP 4,0,1,1,0,\xF0\r\nPRINT 1,1\r\nPRINT 1,1\r\n"
+      "CLS\r\nBITMAP 4,0,1,1,0,\xF0\r\nPRINT 1,1\r\n";
+  r = RunPreview({"-o", dir.file("off")}, offLabel);
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_NE(r.out.find("off-001.png: 8 x 1 dots"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err,
+            "tspl2png: warning: label 1: 4 printed dots fell outside the 8x1 dot label\n"
+            "tspl2png: warning: label 3: 4 printed dots fell outside the 8x1 dot label\n");
+  r = RunPreview({"--strict", "-o", dir.file("off")}, offLabel);
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_NE(r.err.find("fall outside the 8x1 dot label"), std::string::npos) << r.err;
+
   r = RunPreview({"-o", dir.file("l"), dir.file("absent.tspl")}, "");
   EXPECT_EQ(r.exitStatus, 2);
   EXPECT_NE(r.err.find("cannot open"), std::string::npos) << r.err;

@@ -17,11 +17,12 @@ constexpr int64_t kMaxFiles = 10000;  // one per printed label; --once for more
 
 void Usage() {
   fprintf(stderr,
-          "usage: tspl2png [-r dpi] [-o prefix] [--once] [--clip] [file|-]\n"
+          "usage: tspl2png [-r dpi] [-o prefix] [--once] [--strict] [file|-]\n"
           "  -r dpi     printer resolution for sizes in mm or inches (default 203)\n"
           "  -o prefix  output names prefix-001.png, prefix-002.png, ... (default label)\n"
           "  --once     one PNG per PRINT command instead of one per printed label\n"
-          "  --clip     drop dots beyond the label edge instead of failing\n");
+          "  --strict   fail on dots beyond the label edge; by default they are dropped\n"
+          "             as a printer drops them, with one warning per label\n");
 }
 
 bool ReadAll(FILE* in, std::vector<uint8_t>* data) {
@@ -38,6 +39,7 @@ bool ReadAll(FILE* in, std::vector<uint8_t>* data) {
 
 int main(int argc, char** argv) {
   tspl::Parser::Options options;
+  options.clip = true;  // a printer drops what falls off the label, and so do we
   std::string prefix = "label", input = "-";
   bool once = false;
   for (int i = 1; i < argc; ++i) {
@@ -48,8 +50,10 @@ int main(int argc, char** argv) {
       prefix = argv[++i];
     } else if (arg == "--once") {
       once = true;
-    } else if (arg == "--clip") {
+    } else if (arg == "--clip") {  // the default; kept for older scripts
       options.clip = true;
+    } else if (arg == "--strict") {
+      options.clip = false;
     } else if (arg == "-h" || arg == "--help") {
       Usage();
       return 0;
@@ -78,8 +82,18 @@ int main(int argc, char** argv) {
   }
 
   int written = 0;
+  int labels = 0;
+  int clipped_before = 0;
   std::string write_error;
+  tspl::Parser parser(options);
   auto on_print = [&](const tspl::Label& label, int sets, int copies) {
+    ++labels;
+    if (parser.clipped_dots() > clipped_before) {
+      fprintf(stderr,
+              "tspl2png: warning: label %d: %d printed dots fell outside the %dx%d dot label\n",
+              labels, parser.clipped_dots() - clipped_before, label.width, label.height);
+      clipped_before = parser.clipped_dots();
+    }
     const int64_t count = once ? 1 : int64_t{sets} * copies;
     if (written + count > kMaxFiles) {
       write_error = "more than " + std::to_string(kMaxFiles) + " PNG files; use --once";
@@ -97,7 +111,6 @@ int main(int argc, char** argv) {
     }
     return true;
   };
-  tspl::Parser parser(options);
   if (!parser.Parse(data.data(), data.size(), on_print)) {
     fprintf(stderr, "tspl2png: %s%s%s\n", parser.error().c_str(), write_error.empty() ? "" : ": ",
             write_error.c_str());
@@ -106,9 +119,5 @@ int main(int argc, char** argv) {
   printf("settings: %s\n", parser.settings().Describe().c_str());
   printf("%lld label(s) printed, %d PNG file(s) written\n",
          static_cast<long long>(parser.labels_printed()), written);
-  if (parser.clipped_dots() > 0) {
-    fprintf(stderr, "tspl2png: warning: %d printed dots fell beyond the label edge\n",
-            parser.clipped_dots());
-  }
   return 0;
 }

@@ -1,0 +1,140 @@
+// Every option through the built filter and the 4-inch 203 dpi PPD of the family: each row is
+// a job (options, pages) with the SIZE, BITMAP, PRINT and media lines a user of the label
+// printer expects, and why. The widest printable width is 104 mm = 831 dots.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/support/filter_runner.h"
+#include "tests/support/raster_writer.h"
+
+namespace {
+
+// The command lines of a TSPL stream, one per line, with each BITMAP's data skipped; only
+// the lines a row is about (media, OFFSET, SIZE, BITMAP, PRINT, SET CUTTER) are kept.
+std::string Commands(const std::string& tspl) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < tspl.size()) {
+    if (tspl.compare(pos, 7, "BITMAP ") == 0) {
+      int x, y, r, n, mode, used = 0;
+      if (sscanf(tspl.c_str() + pos, "BITMAP %d,%d,%d,%d,%d,%n", &x, &y, &r, &n, &mode, &used) !=
+              5 ||
+          used == 0) {
+        break;
+      }
+      out += "BITMAP " + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(r) +
+             "," + std::to_string(n) + "\n";
+      pos += static_cast<size_t>(used) + static_cast<size_t>(r) * n + 2;
+      continue;
+    }
+    const size_t end = tspl.find("\r\n", pos);
+    if (end == std::string::npos) break;
+    const std::string line = tspl.substr(pos, end - pos);
+    for (const char* keep : {"GAP", "BLINE", "OFFSET", "SIZE", "PRINT", "SET CUTTER"}) {
+      if (line.rfind(keep, 0) == 0) out += line + "\n";
+    }
+    pos = end + 2;
+  }
+  return out;
+}
+
+// A white page of w x h dots at 203 dpi with a black box (inclusive edges).
+qevtest::RasterPage Page(uint32_t w, uint32_t h, uint32_t l, uint32_t t, uint32_t r, uint32_t b,
+                         uint32_t copies = 1, bool collate = false) {
+  qevtest::RasterPage page;
+  page.width = w;
+  page.height = h;
+  page.copies = copies;
+  page.collate = collate;
+  page.fill = [=](uint32_t y, uint8_t* row, uint32_t bytes) {
+    for (uint32_t i = 0; i < bytes; ++i) row[i] = 255;
+    if (y < t || y > b) return;
+    for (uint32_t x = l; x <= r && x < w; ++x) row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = 0;
+  };
+  return page;
+}
+
+struct Row {
+  const char* why;
+  const char* options;
+  std::vector<qevtest::RasterPage> pages;
+  const char* expected;  // Commands() of the job's output
+};
+
+TEST(OptionLabels, EveryOptionPrintsTheExpectedLabel) {
+  const Row rows[] = {
+      {"6 x 4 page turned Left90 is fitted by its turned width (812 <= 831): a whole 4 x 6 label",
+       "Rotation=Left90",
+       {Page(1218, 812, 0, 0, 1217, 811)},
+       "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 816 dot,1218 dot\nBITMAP "
+       "0,0,102,1218\nPRINT 1,1\n"},
+      {"4 x 6 page turned Left90 is 1218 wide: scaled to 831 so nothing is off the head",
+       "Rotation=Left90",
+       {Page(812, 1218, 0, 0, 811, 1217)},
+       "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 832 dot,554 dot\nBITMAP "
+       "0,0,104,554\nPRINT 1,1\n"},
+      {"top-left 40-dot block of a 4 x 6 page turned Left90 with SavePaper: scaled with the page "
+       "(27 dots), on the head",
+       "Rotation=Left90 SavePaper=On",
+       {Page(812, 1218, 0, 0, 39, 39)},
+       "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 832 dot,35 dot\nBITMAP 0,0,4,27\nPRINT "
+       "1,1\n"},
+      {"the same with PrintMode=ConvertFirst: content kept where the turned page puts it",
+       "Rotation=Left90 PrintMode=ConvertFirst",
+       {Page(812, 1218, 0, 0, 39, 39)},
+       "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 832 dot,35 dot\nBITMAP 0,0,4,27\nPRINT "
+       "1,1\n"},
+      {"mirror keeps the unmirrored SIZE (800, not 793)",
+       "Mirror=Mirrored",
+       {Page(800, 100, 0, 0, 799, 99)},
+       "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 800 dot,100 dot\nBITMAP "
+       "0,0,100,100\nPRINT 1,1\n"},
+      {"continuous media is sent as TSPL's continuous mode",
+       "MediaType=Continuous",
+       {Page(16, 8, 0, 0, 15, 7)},
+       "GAP 0 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 16 dot,8 dot\nBITMAP 0,0,2,8\nPRINT "
+       "1,1\n"},
+      {"PrinterSetting sends no media line",
+       "MediaType=PrinterSetting",
+       {Page(16, 8, 0, 0, 15, 7)},
+       "OFFSET 0 mm\nSET CUTTER OFF\nSIZE 16 dot,8 dot\nBITMAP 0,0,2,8\nPRINT 1,1\n"},
+      {"Feed -1 mm is sent, not taken for a missing option",
+       "Feed=-1",
+       {Page(16, 8, 0, 0, 15, 7)},
+       "GAP 3 mm,0 mm\nOFFSET -1 mm\nSET CUTTER OFF\nSIZE 16 dot,8 dot\nBITMAP 0,0,2,8\nPRINT "
+       "1,1\n"},
+      {"left shift of 2 mm (16 dots) drops the first 16 columns: 2 bytes fewer at x 0",
+       "HorizontalOffset=Left HorizontalOffsetValue=2",
+       {Page(64, 8, 0, 0, 63, 7)},
+       "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 64 dot,8 dot\nBITMAP 0,0,6,8\nPRINT "
+       "1,1\n"},
+      {"3 pages x 2 copies, cut every 10: 2 + 2 + 2 labels, the last one cut",
+       "Mode=Cut CutMethod=EveryInterval Interval=10",
+       {Page(16, 8, 0, 0, 15, 7, 2), Page(16, 8, 0, 0, 15, 7, 2), Page(16, 8, 0, 0, 15, 7, 2)},
+       "GAP 3 mm,0 mm\nOFFSET 0 mm\n"
+       "SIZE 16 dot,8 dot\nSET CUTTER OFF\nBITMAP 0,0,2,8\nPRINT 1,2\n"
+       "SIZE 16 dot,8 dot\nSET CUTTER OFF\nBITMAP 0,0,2,8\nPRINT 1,2\n"
+       "SIZE 16 dot,8 dot\nSET CUTTER OFF\nBITMAP 0,0,2,8\nPRINT 1,1\nSET CUTTER 1\n"
+       "BITMAP 0,0,2,8\nPRINT 1,1\n"},
+      {"a raw raster asking for 3 collated copies prints all 3 of each page",
+       "",
+       {Page(16, 8, 0, 0, 15, 7, 3, true), Page(16, 8, 0, 0, 15, 7, 3, true)},
+       "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 16 dot,8 dot\nBITMAP 0,0,2,8\nPRINT 1,3\n"
+       "SIZE 16 dot,8 dot\nBITMAP 0,0,2,8\nPRINT 1,3\n"},
+  };
+  const std::string ppd = std::string(QEV_PPD_DIR) + "/qevcp-tspl-4in-203dpi.ppd";
+  for (const Row& row : rows) {
+    qevtest::FilterRun run;
+    run.args = qevtest::JobArgs(row.options);
+    run.ppd = ppd;
+    run.stdinData = qevtest::RasterBytes(row.pages);
+    const qevtest::RunResult r = qevtest::RunFilter(run);
+    EXPECT_EQ(r.exitStatus, 0) << row.why << "\n" << r.err;
+    EXPECT_EQ(Commands(r.out), row.expected) << row.why << " (" << row.options << ")";
+  }
+}
+
+}  // namespace
