@@ -1,0 +1,152 @@
+// Halftone method Auto: a class map marks the pixels near hard edges, then one serpentine
+// pass thresholds those (and near-black and near-white pixels) and error-diffuses the rest.
+// The tuning constants were chosen with bench/quality/run.sh; see the README's Halftone section.
+#include "imaging/auto_halftone.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// A 3 x 3 neighbourhood holds a hard edge when its levels spread by at least kEdgeContrast
+// and its lightest level is paper or a light tint: bars, modules, glyph strokes and rules.
+// Smooth pictures rarely change this much within two dots.
+constexpr int kEdgeContrast = 96;
+constexpr int kEdgeLight = 144;
+// Pixels this close to an edge are always thresholded, so an edge lies exactly where the
+// fixed threshold puts it, anti-aliased rims included.
+constexpr uint32_t kCoreDots = 2;
+// Tones beyond these are thresholded: a dither dot in near-white paper or a hole in a bar
+// helps no picture and hurts every code.
+constexpr int kNearBlack = 24;
+constexpr int kNearWhite = 232;
+constexpr int kMid = 128;  // the fixed threshold: white above it
+
+// Class map bits: h* from the row pass, the others after the column passes.
+constexpr uint8_t kRowCore = 1, kRowGuard = 2, kCore = 4, kGuard = 8;
+
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using Scratch = std::unique_ptr<T[], FreeDeleter>;
+
+template <typename T>
+Scratch<T> Allocate(size_t count) {
+  return Scratch<T>(static_cast<T*>(std::calloc(count, sizeof(T))));
+}
+
+// Row pass: marks the hard edges of row y and the pixels of that row within kCoreDots and
+// guard dots of one. lo and hi receive the 3 x 3 minimum and maximum (row scratch).
+void MarkRow(const uint8_t* src, uint32_t stride, uint32_t w, uint32_t h, uint32_t y,
+             uint32_t guard, uint8_t* lo, uint8_t* hi, uint8_t* cls) {
+  const uint8_t* rows[3] = {src + static_cast<size_t>(y > 0 ? y - 1 : y) * stride,
+                            src + static_cast<size_t>(y) * stride,
+                            src + static_cast<size_t>(y + 1 < h ? y + 1 : y) * stride};
+  for (uint32_t x = 0; x < w; ++x) {  // column minimum and maximum first
+    const uint8_t a = rows[0][x], b = rows[1][x], c = rows[2][x];
+    lo[x] = std::min(a, std::min(b, c));
+    hi[x] = std::max(a, std::max(b, c));
+  }
+  for (uint32_t x = 0; x < w; ++x) {
+    const uint32_t l = x > 0 ? x - 1 : x, r = x + 1 < w ? x + 1 : x;
+    const int mn = std::min(lo[l], std::min(lo[x], lo[r]));
+    const int mx = std::max(hi[l], std::max(hi[x], hi[r]));
+    cls[x] = mx - mn >= kEdgeContrast && mx >= kEdgeLight;
+  }
+  // Distance to the nearest edge of this row: from the left into lo, then from the right.
+  uint32_t d = UINT32_MAX / 2;
+  for (uint32_t x = 0; x < w; ++x) {
+    d = cls[x] ? 0 : d + 1;
+    lo[x] = static_cast<uint8_t>(std::min<uint32_t>(d, 255));
+  }
+  d = UINT32_MAX / 2;
+  for (uint32_t x = w; x-- > 0;) {
+    d = cls[x] ? 0 : d + 1;
+    const uint32_t near = std::min<uint32_t>(d, lo[x]);
+    cls[x] =
+        static_cast<uint8_t>((near <= kCoreDots ? kRowCore : 0) | (near <= guard ? kRowGuard : 0));
+  }
+}
+
+// Column passes: spreads the row marks up and down by the same distances, so that each mark
+// covers a square around its edge.
+void SpreadColumns(uint8_t* cls, uint32_t w, uint32_t h, uint32_t guard, uint32_t* core,
+                   uint32_t* near) {
+  auto pass = [&](uint32_t y) {
+    uint8_t* c = cls + static_cast<size_t>(y) * w;
+    for (uint32_t x = 0; x < w; ++x) {
+      core[x] = (c[x] & kRowCore) ? 0 : core[x] + 1;
+      near[x] = (c[x] & kRowGuard) ? 0 : near[x] + 1;
+      c[x] |= static_cast<uint8_t>((core[x] <= kCoreDots ? kCore : 0) |
+                                   (near[x] <= guard ? kGuard : 0));
+    }
+  };
+  std::fill(core, core + w, UINT32_MAX / 2);
+  std::fill(near, near + w, UINT32_MAX / 2);
+  for (uint32_t y = 0; y < h; ++y) pass(y);
+  std::fill(core, core + w, UINT32_MAX / 2);
+  std::fill(near, near + w, UINT32_MAX / 2);
+  for (uint32_t y = h; y-- > 0;) pass(y);
+}
+
+// Whether a pixel of level v and class c is left to the error diffusion: a mid tone away from
+// edges, or a dark mid tone in a guard zone (the dark side of a picture's border; the light
+// side of every edge stays clean).
+inline bool Diffused(int v, uint8_t c) {
+  return !(c & kCore) && !((c & kGuard) && v > kMid) && v > kNearBlack && v < kNearWhite;
+}
+
+}  // namespace
+
+int AutoHalftone(const uint8_t* src, uint8_t* dst, uint32_t height, uint32_t width, uint32_t stride,
+                 uint32_t guard, bool negative) {
+  if (src == nullptr || dst == nullptr || stride < width) return 0;
+  if (width == 0 || height == 0) return 1;
+  const uint8_t white = negative ? 0 : 255, black = negative ? 255 : 0;
+  guard = std::min<uint32_t>(std::max(guard, kCoreDots), 254);
+  Scratch<uint8_t> cls = Allocate<uint8_t>(static_cast<size_t>(width) * height);
+  Scratch<uint8_t> rowScratch = Allocate<uint8_t>(2 * static_cast<size_t>(width));
+  Scratch<uint32_t> columns = Allocate<uint32_t>(2 * static_cast<size_t>(width));
+  // Error rows with one sink cell at each end, for shares that fall off the page.
+  Scratch<int32_t> errors = Allocate<int32_t>(2 * (static_cast<size_t>(width) + 2));
+  if (!cls || !rowScratch || !columns || !errors) return 0;
+
+  for (uint32_t y = 0; y < height; ++y) {
+    MarkRow(src, stride, width, height, y, guard, rowScratch.get(), rowScratch.get() + width,
+            cls.get() + static_cast<size_t>(y) * width);
+  }
+  SpreadColumns(cls.get(), width, height, guard, columns.get(), columns.get() + width);
+
+  int32_t* cur = errors.get();
+  int32_t* next = cur + width + 2;
+  for (uint32_t y = 0; y < height; ++y) {
+    std::swap(cur, next);
+    std::fill(next, next + width + 2, 0);
+    const uint8_t* s = src + static_cast<size_t>(y) * stride;
+    const uint8_t* c = cls.get() + static_cast<size_t>(y) * width;
+    uint8_t* d = dst + static_cast<size_t>(y) * stride;
+    // Serpentine order keeps the diffusion from drawing diagonal worms in flat tints.
+    const int dir = (y % 2 == 0) ? 1 : -1;
+    for (uint32_t i = 0; i < width; ++i) {
+      const uint32_t x = dir > 0 ? i : width - 1 - i;
+      const int v = s[x];
+      if (!Diffused(v, c[x])) {  // error that reaches a thresholded pixel is dropped
+        d[x] = v > kMid ? white : black;
+        continue;
+      }
+      const int level = v + cur[x + 1];
+      const bool isWhite = level > kMid;
+      d[x] = isWhite ? white : black;
+      const int e = level - (isWhite ? 255 : 0);
+      const int ahead = e * 7 / 16, behind = e * 3 / 16, below = e * 5 / 16;
+      cur[x + 1 + dir] += ahead;
+      next[x + 1 - dir] += behind;
+      next[x + 1] += below;
+      next[x + 1 + dir] += e - ahead - behind - below;  // the remainder: no error is lost
+    }
+  }
+  return 1;
+}
