@@ -10,7 +10,7 @@ constexpr int kHalftoneAuto = 11;
 
 // Millimetres of light area around a strong edge that stay free of dither dots: quiet zones
 // and the spaces of a code printed on a tinted background.
-constexpr double kAutoGuardMm = 3.0;
+constexpr double kAutoGuardMm = 5.0;
 
 // Halftones the 8-bit gray image src (borrowed, left unchanged) into dst (borrowed, same size
 // and stride): 0 for a dot and 255 for none, swapped when negative. guard is kAutoGuardMm in
