@@ -20,8 +20,8 @@ constexpr int kEdgeLight = 144;
 constexpr uint32_t kCoreDots = 2;
 // Tones beyond these are thresholded: a dither dot in near-white paper or a hole in a bar
 // helps no picture and hurts every code.
-constexpr int kNearBlack = 24;
-constexpr int kNearWhite = 232;
+constexpr int kNearBlack = 8;
+constexpr int kNearWhite = 247;
 constexpr int kMid = 128;  // the fixed threshold: white above it
 
 // Class map bits: h* from the row pass, the others after the column passes.
@@ -38,13 +38,30 @@ Scratch<T> Allocate(size_t count) {
   return Scratch<T>(static_cast<T*>(std::calloc(count, sizeof(T))));
 }
 
-// Row pass: marks the hard edges of row y and the pixels of that row within kCoreDots and
-// guard dots of one. lo and hi receive the 3 x 3 minimum and maximum (row scratch).
+// Guard zones grow from an edge only through pixels within kLevelMatch of the edge's light
+// side: the paper or tint of a quiet zone or a space. A picture beside a code differs from
+// that level, so it keeps its dither up to the edge's core.
+constexpr int kLevelMatch = 24;
+constexpr uint32_t kFar = UINT32_MAX / 2;
+
+// One step of a guard walk: the distance and light level carried on to a pixel of level v.
+inline void Walk(int v, uint32_t& d, int& light) {
+  if (d < kFar && std::abs(v - light) <= kLevelMatch) {
+    ++d;
+  } else {
+    d = kFar;
+  }
+}
+
+// Row pass: marks the hard edges of row y, the pixels of that row within kCoreDots of one,
+// and those reached by a guard walk of at most guard dots (their light level into level).
+// scratch holds 3 * w bytes.
 void MarkRow(const uint8_t* src, uint32_t stride, uint32_t w, uint32_t h, uint32_t y,
-             uint32_t guard, uint8_t* lo, uint8_t* hi, uint8_t* cls) {
+             uint32_t guard, uint8_t* scratch, uint8_t* cls, uint8_t* level) {
   const uint8_t* rows[3] = {src + static_cast<size_t>(y > 0 ? y - 1 : y) * stride,
                             src + static_cast<size_t>(y) * stride,
                             src + static_cast<size_t>(y + 1 < h ? y + 1 : y) * stride};
+  uint8_t *lo = scratch, *hi = scratch + w, *light = scratch + 2 * w;
   for (uint32_t x = 0; x < w; ++x) {  // column minimum and maximum first
     const uint8_t a = rows[0][x], b = rows[1][x], c = rows[2][x];
     lo[x] = std::min(a, std::min(b, c));
@@ -55,40 +72,68 @@ void MarkRow(const uint8_t* src, uint32_t stride, uint32_t w, uint32_t h, uint32
     const int mn = std::min(lo[l], std::min(lo[x], lo[r]));
     const int mx = std::max(hi[l], std::max(hi[x], hi[r]));
     cls[x] = mx - mn >= kEdgeContrast && mx >= kEdgeLight;
+    light[x] = static_cast<uint8_t>(mx);
   }
-  // Distance to the nearest edge of this row: from the left into lo, then from the right.
-  uint32_t d = UINT32_MAX / 2;
+  // From the left: plain distance into lo, guard walk distance into hi, its level into light.
+  uint32_t plain = kFar, walk = kFar;
+  int carried = 0;
   for (uint32_t x = 0; x < w; ++x) {
-    d = cls[x] ? 0 : d + 1;
-    lo[x] = static_cast<uint8_t>(std::min<uint32_t>(d, 255));
+    if (cls[x]) {
+      plain = walk = 0;
+      carried = light[x];
+    } else {
+      ++plain;
+      Walk(rows[1][x], walk, carried);
+    }
+    lo[x] = static_cast<uint8_t>(std::min<uint32_t>(plain, 255));
+    hi[x] = static_cast<uint8_t>(std::min<uint32_t>(walk, 255));
+    light[x] = static_cast<uint8_t>(carried);
   }
-  d = UINT32_MAX / 2;
+  plain = walk = kFar;
   for (uint32_t x = w; x-- > 0;) {
-    d = cls[x] ? 0 : d + 1;
-    const uint32_t near = std::min<uint32_t>(d, lo[x]);
+    if (cls[x]) {
+      plain = walk = 0;
+      carried = light[x];
+    } else {
+      ++plain;
+      Walk(rows[1][x], walk, carried);
+    }
+    const bool fromLeft = hi[x] < walk;
+    const uint32_t near = std::min<uint32_t>(plain, lo[x]);
+    const uint32_t reach = fromLeft ? hi[x] : walk;
+    level[x] = fromLeft ? light[x] : static_cast<uint8_t>(carried);
     cls[x] =
-        static_cast<uint8_t>((near <= kCoreDots ? kRowCore : 0) | (near <= guard ? kRowGuard : 0));
+        static_cast<uint8_t>((near <= kCoreDots ? kRowCore : 0) | (reach <= guard ? kRowGuard : 0));
   }
 }
 
-// Column passes: spreads the row marks up and down by the same distances, so that each mark
-// covers a square around its edge.
-void SpreadColumns(uint8_t* cls, uint32_t w, uint32_t h, uint32_t guard, uint32_t* core,
-                   uint32_t* near) {
+// Column passes: spreads the core marks up and down by the same distance and continues the
+// guard walks along the columns, so that each edge gets a square core and a guard zone that
+// follows its paper or tint.
+void SpreadColumns(const uint8_t* src, uint32_t stride, uint8_t* cls, const uint8_t* level,
+                   uint32_t w, uint32_t h, uint32_t guard, uint32_t* core, uint32_t* walk,
+                   int* light) {
   auto pass = [&](uint32_t y) {
     uint8_t* c = cls + static_cast<size_t>(y) * w;
+    const uint8_t* s = src + static_cast<size_t>(y) * stride;
+    const uint8_t* l = level + static_cast<size_t>(y) * w;
     for (uint32_t x = 0; x < w; ++x) {
       core[x] = (c[x] & kRowCore) ? 0 : core[x] + 1;
-      near[x] = (c[x] & kRowGuard) ? 0 : near[x] + 1;
+      if (c[x] & kRowGuard) {
+        walk[x] = 0;
+        light[x] = l[x];
+      } else {
+        Walk(s[x], walk[x], light[x]);
+      }
       c[x] |= static_cast<uint8_t>((core[x] <= kCoreDots ? kCore : 0) |
-                                   (near[x] <= guard ? kGuard : 0));
+                                   (walk[x] <= guard ? kGuard : 0));
     }
   };
-  std::fill(core, core + w, UINT32_MAX / 2);
-  std::fill(near, near + w, UINT32_MAX / 2);
+  std::fill(core, core + w, kFar);
+  std::fill(walk, walk + w, kFar);
   for (uint32_t y = 0; y < h; ++y) pass(y);
-  std::fill(core, core + w, UINT32_MAX / 2);
-  std::fill(near, near + w, UINT32_MAX / 2);
+  std::fill(core, core + w, kFar);
+  std::fill(walk, walk + w, kFar);
   for (uint32_t y = h; y-- > 0;) pass(y);
 }
 
@@ -107,18 +152,23 @@ int AutoHalftone(const uint8_t* src, uint8_t* dst, uint32_t height, uint32_t wid
   if (width == 0 || height == 0) return 1;
   const uint8_t white = negative ? 0 : 255, black = negative ? 255 : 0;
   guard = std::min<uint32_t>(std::max(guard, kCoreDots), 254);
-  Scratch<uint8_t> cls = Allocate<uint8_t>(static_cast<size_t>(width) * height);
-  Scratch<uint8_t> rowScratch = Allocate<uint8_t>(2 * static_cast<size_t>(width));
+  const size_t pixels = static_cast<size_t>(width) * height;
+  Scratch<uint8_t> cls = Allocate<uint8_t>(pixels);
+  Scratch<uint8_t> level = Allocate<uint8_t>(pixels);
+  Scratch<uint8_t> rowScratch = Allocate<uint8_t>(3 * static_cast<size_t>(width));
   Scratch<uint32_t> columns = Allocate<uint32_t>(2 * static_cast<size_t>(width));
+  Scratch<int> lights = Allocate<int>(width);
   // Error rows with one sink cell at each end, for shares that fall off the page.
   Scratch<int32_t> errors = Allocate<int32_t>(2 * (static_cast<size_t>(width) + 2));
-  if (!cls || !rowScratch || !columns || !errors) return 0;
+  if (!cls || !level || !rowScratch || !columns || !lights || !errors) return 0;
 
   for (uint32_t y = 0; y < height; ++y) {
-    MarkRow(src, stride, width, height, y, guard, rowScratch.get(), rowScratch.get() + width,
-            cls.get() + static_cast<size_t>(y) * width);
+    MarkRow(src, stride, width, height, y, guard, rowScratch.get(),
+            cls.get() + static_cast<size_t>(y) * width,
+            level.get() + static_cast<size_t>(y) * width);
   }
-  SpreadColumns(cls.get(), width, height, guard, columns.get(), columns.get() + width);
+  SpreadColumns(src, stride, cls.get(), level.get(), width, height, guard, columns.get(),
+                columns.get() + width, lights.get());
 
   int32_t* cur = errors.get();
   int32_t* next = cur + width + 2;
