@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/adaptive_threshold.h"
+#include "imaging/auto_halftone.h"
 #include "imaging/bmp_processing.h"
 
 namespace {
@@ -103,7 +104,11 @@ void BM_Dither(benchmark::State& state) {
       std::memcpy(src.data(), page.data(), page.size());
       state.ResumeTiming();
     }
-    p.Dither(method, src.data(), dst.data(), h, w, stride, 0, false);
+    if (method == kHalftoneAuto) {  // guard: 5 mm at 203 dpi
+      AutoHalftone(src.data(), dst.data(), h, w, stride, 40, false);
+    } else {
+      p.Dither(method, src.data(), dst.data(), h, w, stride, 0, false);
+    }
     benchmark::ClobberMemory();
   }
   SetPixels(state, w, h);
@@ -161,7 +166,7 @@ void PagesBy(benchmark::internal::Benchmark* b, std::initializer_list<int64_t> v
 BENCHMARK(BM_CoverBMP2OutputFormat)->Apply([](auto* b) { PagesBy(b, {3, 0}); });
 BENCHMARK(BM_RotateImgData)->Apply([](auto* b) { PagesBy(b, {8, 24}); });
 BENCHMARK(BM_ResetBlackLineData)->Apply(Pages);
-BENCHMARK(BM_Dither)->Apply([](auto* b) { PagesBy(b, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}); });
+BENCHMARK(BM_Dither)->Apply([](auto* b) { PagesBy(b, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}); });
 BENCHMARK(BM_OptimalThreshold)->Apply(Pages);
 BENCHMARK(BM_AdaptiveThreshold)->Apply(Pages);
 BENCHMARK(BM_Resample)->Apply(Pages);

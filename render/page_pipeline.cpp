@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "imaging/adaptive_threshold.h"
+#include "imaging/auto_halftone.h"
 #include "imaging/bmp_processing.h"
 #include "logging/vanta.h"
 #include "render/malloc_ptr.h"
@@ -321,7 +322,19 @@ bool PagePipeline::Halftone() {
     work_.Take(std::move(thresholded));
     return true;
   }
-  // Outside 1..10 the dither would write nothing and print a blank label.
+  if (cfg_.sHalftoneMethod == kHalftoneAuto) {
+    MallocBytes out = AllocFilled(work_.len, 255);
+    if (!out) return SkipPage("not enough memory");
+    const int32_t guard = MmToDots(kAutoGuardMm, cfg_.sOutputXDPI);
+    if (!AutoHalftone(work_.data, out.get(), static_cast<uint32_t>(H_), static_cast<uint32_t>(W_),
+                      static_cast<uint32_t>(S_), static_cast<uint32_t>(std::max(guard, 0)),
+                      negative)) {
+      return SkipPage("not enough memory");
+    }
+    work_.Take(std::move(out));
+    return true;
+  }
+  // Outside 1..11 the dither would write nothing and print a blank label.
   const int method =
       cfg_.sHalftoneMethod >= 1 && cfg_.sHalftoneMethod <= 10 ? cfg_.sHalftoneMethod : 1;
   MallocBytes scratch = AllocFilled(work_.len, 255);

@@ -311,7 +311,7 @@ TEST_P(HalftoneMethods, DotsFollowTheGrayLevel) {
   EXPECT_GT(bands[14], bands[2]);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllMethods, HalftoneMethods, testing::Range(1, 11));
+INSTANTIATE_TEST_SUITE_P(AllMethods, HalftoneMethods, testing::Range(1, 12));
 
 TEST(WholeJob, CutEveryThreeLabelsOverTwoPages) {
   // Cut method 3, I = 3, five copies of each of two pages through the built filter: the
