@@ -70,6 +70,15 @@ const StageCase kCases[] = {
     {"conversion truncates", 100, 100, Uniform(0),
      [](qevtest::RenderJob& j) { j.dev.dmPrintQuality = j.dev.dmYResolution = 300; },
      "BITMAP 0,0,9,67,0,|dots 4489"},
+    // Half the resolution across but twice along: resampled, not area-shrunk (the shrink
+    // averages whole source areas and cannot grow an axis); 8 x 16.08 -> 8 x 16 dots.
+    {"one axis grows: resampled", 16, 8,
+     [](int x, int y) -> uint8_t { return static_cast<uint8_t>((x * 37 + y * 91) % 256); },
+     [](qevtest::RenderJob& j) {
+       j.dev.dmPrintQuality = 406;
+       j.dev.dmYResolution = 101;
+     },
+     "BITMAP 0,0,1,16,0,|dots 68"},
     // Fit: 50 mm at 203 dpi is 399.6 + 0.5 -> 400 dots; the height 400 x 50 / 480 = 41.67
     // is truncated to 41.
     {"fit rounds the width, truncates the height", 480, 50, Uniform(0),
