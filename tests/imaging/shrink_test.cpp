@@ -144,32 +144,4 @@ INSTANTIATE_TEST_SUITE_P(
                       ShrinkCase{7, 3, 7, 3, 24}, ShrinkCase{97, 61, 13, 60, 8},
                       ShrinkCase{5, 5, 1, 1, 24}, ShrinkCase{300, 2, 203, 1, 8}));
 
-// Odd sizes, growth on one axis, depth changes and protected rectangles reaching past every
-// edge: all writes stay inside the destination (checked by the sanitizers) and the bytes
-// past each row's pixels are never touched.
-TEST(InvoicQIShrinkImg2, ArbitraryGeometryStaysInsideItsBuffers) {
-  uint32_t seed = 12345;
-  auto next = [&seed](uint32_t n) {
-    seed = seed * 1103515245u + 12345u;
-    return (seed >> 8) % n;
-  };
-  for (int round = 0; round < 300; ++round) {
-    const uint32_t sbpp = next(2) ? 24 : 8, dbpp = next(2) ? 24 : 8;
-    const uint32_t sw = 1 + next(40), sh = 1 + next(40);
-    const uint32_t dw = 1 + next(next(4) == 0 ? sw + 8 : sw), dh = 1 + next(sh);
-    Image src(sw, sh, sbpp, static_cast<uint8_t>(next(256))), dst(dw, dh, dbpp, 0xA5);
-    const int32_t l = static_cast<int32_t>(next(sw + 10)) - 5;
-    const int32_t t = static_cast<int32_t>(next(sh + 10)) - 5;
-    const tagRECT rect{l, t, l + static_cast<int32_t>(next(sw + 5)),
-                       t + static_cast<int32_t>(next(sh + 5))};
-    SCOPED_TRACE(::testing::Message()
-                 << sw << "x" << sh << "@" << sbpp << " -> " << dw << "x" << dh << "@" << dbpp);
-    CBmpProcessing p;
-    ASSERT_EQ(Shrink(p, src, dst, kNoTone, rect), 1);
-    for (uint32_t y = 0; y < dh; ++y)
-      for (uint32_t x = dw * (dbpp / 8); x < dst.stride; ++x)
-        ASSERT_EQ(dst.bits[y * dst.stride + x], 0xA5);
-  }
-}
-
 }  // namespace

@@ -1,0 +1,142 @@
+// The page pipeline's own stage arithmetic, pinned between the imaging unit tests and the
+// whole-job tests: one row per rounding, threshold or range the pipeline decides itself, each
+// rendered through TransCommand and summarised as its BITMAP line and dot count.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "tests/render/render_test_util.h"
+#include "tests/support/stdout_capture.h"
+
+namespace {
+
+using GrayFn = std::function<uint8_t(int x, int y)>;
+
+struct StageCase {
+  const char* what;
+  int w, h;
+  GrayFn gray;
+  std::function<void(qevtest::RenderJob&)> setup;
+  const char* expected;  // "BITMAP …|dots N", or "" when nothing is printed
+};
+
+GrayFn Uniform(uint8_t v) {
+  return [v](int, int) { return v; };
+}
+
+// Renders a w × h 24-bit page as the page loop hands it over and summarises the output.
+std::string Summary(const StageCase& c) {
+  qevtest::RenderJob job;
+  job.cfg.sHalftoneMethod = 1;
+  job.cfg.sMaxOutputWidth = 0;
+  if (c.setup) c.setup(job);
+  const uint32_t stride = (static_cast<uint32_t>(c.w) * 24 + 31) / 32 * 4;
+  auto* buf = static_cast<uint8_t*>(calloc(stride * c.h, 1));
+  for (int y = 0; y < c.h; ++y) {
+    for (int x = 0; x < c.w; ++x) memset(buf + y * stride + x * 3, c.gray(x, y), 3);
+  }
+  job.pdev.pBufStart = buf;
+  job.pdev.dwBufSize = stride * c.h;
+  job.pdev.bmInfoHeader.biWidth = c.w;
+  job.pdev.bmInfoHeader.biHeight = c.h;
+  job.pdev.bmInfoHeader.biBitCount = 24;
+  job.pdev.srcGdiInfo.ulVertRes = c.h;
+  job.pdev.srcGdiInfo.szlPhysSize = {c.w, c.h};
+  qevtest::StdoutCapture capture;
+  job.renderer.TransCommand(true);
+  free(job.pdev.pBufStart);
+  const std::string listing = qevtest::ReadableTspl(capture.Take());
+  if (listing.empty()) return "";
+  auto line = [&](const char* start) {
+    const size_t p = listing.find(start);
+    return p == std::string::npos ? std::string("-") : listing.substr(p, listing.find('\n', p) - p);
+  };
+  int dots = 0;
+  for (const std::string& row : qevtest::BitmapRows(listing)) dots += qevtest::Dots(row);
+  return line("BITMAP ") + "|dots " + std::to_string(dots);
+}
+
+class PipelineStages : public testing::TestWithParam<StageCase> {};
+
+TEST_P(PipelineStages, Arithmetic) { EXPECT_EQ(Summary(GetParam()), GetParam().expected); }
+
+// Every expected value is worked out by hand from the stage's rule, at 203 dpi unless said
+// otherwise; a black page prints every dot of its BITMAP (bytes per row, rows).
+const StageCase kCases[] = {
+    // Resolution conversion truncates: 100 px at 300 dpi is 67.67 -> 67 printer dots.
+    {"conversion truncates", 100, 100, Uniform(0),
+     [](qevtest::RenderJob& j) { j.dev.dmPrintQuality = j.dev.dmYResolution = 300; },
+     "BITMAP 0,0,9,67,0,|dots 4489"},
+    // Half the resolution across but twice along: resampled, not area-shrunk (the shrink
+    // averages whole source areas and cannot grow an axis); 8 x 16.08 -> 8 x 16 dots.
+    {"one axis grows: resampled", 16, 8,
+     [](int x, int y) -> uint8_t { return static_cast<uint8_t>((x * 37 + y * 91) % 256); },
+     [](qevtest::RenderJob& j) {
+       j.dev.dmPrintQuality = 406;
+       j.dev.dmYResolution = 101;
+     },
+     "BITMAP 0,0,1,16,0,|dots 68"},
+    // Fit: 50 mm at 203 dpi is 399.6 + 0.5 -> 400 dots; the height 400 x 50 / 480 = 41.67
+    // is truncated to 41.
+    {"fit rounds the width, truncates the height", 480, 50, Uniform(0),
+     [](qevtest::RenderJob& j) { j.cfg.sMaxOutputWidth = 50; }, "BITMAP 0,0,50,41,0,|dots 16400"},
+    // Auto-rotation of a wide page needs it to exceed the maximum width by over 20 mm:
+    // 480 dots are 60.06 + 0.5 - 50 = 10.6 mm over, so the page is fitted, not turned.
+    {"10 mm too wide: fitted, not turned", 480, 40, Uniform(0),
+     [](qevtest::RenderJob& j) {
+       j.cfg.sMaxOutputWidth = 50;
+       j.cfg.sAutoRotate90 = 1;
+     },
+     "BITMAP 0,0,50,33,0,|dots 13200"},
+    // 560 dots are 70.07 + 0.5 - 50 = 20.6 mm over and wider than 40 + 40 rows: turned.
+    {"20.6 mm too wide: turned", 560, 40, Uniform(0),
+     [](qevtest::RenderJob& j) {
+       j.cfg.sMaxOutputWidth = 50;
+       j.cfg.sAutoRotate90 = 1;
+     },
+     "BITMAP 0,0,5,560,0,|dots 22400"},
+    // A tall page turns only when taller than its width plus 5 mm (40 dots at 203 dpi).
+    {"tall by 30 dots: not turned", 100, 130, Uniform(0),
+     [](qevtest::RenderJob& j) { j.cfg.sAutoRotate90 = 1; }, "BITMAP 0,0,13,130,0,|dots 13000"},
+    {"tall by 50 dots: turned", 100, 150, Uniform(0),
+     [](qevtest::RenderJob& j) { j.cfg.sAutoRotate90 = 1; }, "BITMAP 0,0,19,100,0,|dots 15000"},
+    // Halftone methods 1..10 are used as asked, others fall back to 1: method 10's ordered
+    // pattern prints half of a 128 gray, method 1's threshold (white above 128) all of it.
+    {"method 10", 32, 8, Uniform(128), [](qevtest::RenderJob& j) { j.cfg.sHalftoneMethod = 10; },
+     "BITMAP 0,0,4,8,0,|dots 128"},
+    {"method 11 prints as 1", 32, 8, Uniform(128),
+     [](qevtest::RenderJob& j) { j.cfg.sHalftoneMethod = 11; }, "BITMAP 0,0,4,8,0,|dots 256"},
+    // Dashes: a run of 40 dots is round(5.005) = 5 mm, long enough for a 5 mm minimum, so 32
+    // of the 82 dots are cleared (1 mm = 8 dots black, 8 white; the last row is never dashed).
+    {"run equal to the minimum is dashed", 41, 2, Uniform(0),
+     [](qevtest::RenderJob& j) {
+       j.cfg.sIsLineImaginary = 1;
+       j.cfg.sMinImaginaryLineLen = 5;
+       j.cfg.sBlackInterval = j.cfg.sWhiteInterval = 1;
+     },
+     "BITMAP 0,0,6,2,0,|dots 50"},
+    // Levels 50 (gamma 0.5) lifts gray 128 to 255 x (128 / 255)^0.5 = 181, above method 1's
+    // threshold; levels 100 leaves it at 128.
+    {"levels 50 lightens", 32, 8, Uniform(128),
+     [](qevtest::RenderJob& j) { j.cfg.nLevelsAdj = 50; }, "BITMAP 0,0,4,8,0,|dots 0"},
+    {"levels 100 keeps", 32, 8, Uniform(128), [](qevtest::RenderJob& j) { j.cfg.nLevelsAdj = 100; },
+     "BITMAP 0,0,4,8,0,|dots 256"},
+    // Print mode 1 crops before scaling (widths to whole bytes); content one row high
+    // counts as nothing to print.
+    {"one-row content prints nothing", 16, 8,
+     [](int, int y) -> uint8_t { return y == 3 ? 0 : 255; },
+     [](qevtest::RenderJob& j) { j.cfg.sPaperMode = 1; }, ""},
+    // ... while content wider than 30 mm keeps its width (the cap is 300 mm).
+    {"print mode 1 keeps 300 dots", 300, 4, Uniform(0),
+     [](qevtest::RenderJob& j) { j.cfg.sPaperMode = 1; }, "BITMAP 0,0,38,4,0,|dots 1200"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, PipelineStages, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<StageCase>& info) {
+                           return "Row" + std::to_string(info.index);
+                         });
+
+}  // namespace
