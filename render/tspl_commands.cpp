@@ -266,7 +266,10 @@ bool CTSPLRenderClass::OutPutCopiesCommand(int64_t copies) {
   int64_t count = m_pDevMode->dmCollate == 1 ? 1 : copies;
   char buf[kCommandBufferSize] = {};
   snprintf(buf, sizeof buf, "PRINT %d,%d\r\n", 1, static_cast<int>(count));
-  return WriteCommand(buf);
+  if (!WriteCommand(buf)) return false;
+  if (static_cast<int>(count) > 0)
+    m_labelsPrinted += static_cast<uint64_t>(static_cast<int>(count));
+  return true;
 }
 
 bool CTSPLRenderClass::OutPutOperationMode() {
