@@ -1,6 +1,8 @@
 // The page trace and the page hand-off: each buffered page is given to the renderer with
-// its own geometry, then its buffer is released whatever the outcome.
+// its own geometry, then its buffer is released whatever the outcome. The labels a page
+// printed are reported to CUPS ("PAGE: page copies") for its page log and quotas.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "filter/page_geometry.h"
@@ -43,7 +45,12 @@ void TransPrintData(int page, CTSPLRenderClass* renderer, bool last) {
     if (!gOemPDev.pBufStart) return;
     VLOG_DEBUG("pbufstart != null && dwcurpagenum > 0");
     SyncPageGeometry(gBufferedGeometry, page);
-    if (renderer) renderer->TransCommand(last);
+    if (renderer) {
+      const uint64_t before = renderer->LabelsPrinted();
+      renderer->TransCommand(last);
+      const uint64_t labels = renderer->LabelsPrinted() - before;
+      if (labels > 0) fprintf(stderr, "PAGE: %d %llu\n", page, (unsigned long long)labels);
+    }
   }
   free(gOemPDev.pBufStart);
   gOemPDev.pBufStart = nullptr;

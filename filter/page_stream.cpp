@@ -1,5 +1,6 @@
 // Opening and closing the job's inputs: the raster stream (a file or standard input), the
-// PPD with the job's options marked, and the report of a job without pages.
+// PPD with the job's options marked, and the report of a job without pages. Every message is
+// one whole "ERROR: " line, so that cupsd shows it as the job's and the printer's state.
 #include <fcntl.h>
 #include <strings.h>
 #include <unistd.h>
@@ -16,13 +17,13 @@ int OpenPageStream(int argc, int* fd, char* argv[], cups_raster_t** raster) {
     return 1;
   }
   if (argc != 6 && argc != 7) {
-    fputs("rastertoqevcp job-id user title copies options [file]", stderr);
+    fputs("ERROR: rastertoqevcp job-id user title copies options [file]\n", stderr);
     return 1;
   }
   if (argc == 7) {
     const int file = open(argv[6], O_RDONLY);
     if (file < 0) {
-      fputs("ERROR: Unable to open raster file", stderr);
+      fputs("ERROR: Unable to open raster file\n", stderr);
       sleep(1);
       return 1;
     }
@@ -39,10 +40,10 @@ int OpenPpdFile(ppd_file_t** ppd) {
   const char* path = getenv("PPD");
   *ppd = ppdOpenFile(path);
   if (*ppd) return 0;
-  fputs("The PPD file could not be opened.", stderr);
+  fputs("ERROR: The PPD file could not be opened.\n", stderr);
   int line = 0;
   const ppd_status_t status = ppdLastError(&line);
-  fprintf(stderr, "%s on line %d.", ppdErrorString(status), line);
+  fprintf(stderr, "ERROR: %s on line %d.\n", ppdErrorString(status), line);
   return 1;
 }
 
@@ -64,6 +65,7 @@ void CloseStreamFile(ppd_file_t* ppd, cups_raster_t* raster, int fd, int pages) 
   if (ppd) ppdClose(ppd);
   if (raster) cupsRasterClose(raster);
   if (fd != 0 && fd >= 0) close(fd);
-  // Also when the input held no raster stream at all (an empty file or pipe).
-  if (pages == 0) fputs("No pages were found.", stderr);
+  // Also when the input held no raster stream at all (an empty file or pipe); a job cancelled
+  // before its first page is no error.
+  if (pages == 0 && !Canceled) fputs("ERROR: No pages were found.\n", stderr);
 }

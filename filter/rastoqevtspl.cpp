@@ -2,16 +2,19 @@
 // everything. Each page is rendered when the next header arrives or the stream ends.
 #include "filter/rastoqevtspl.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "filter/page_format.h"
 #include "filter/page_geometry.h"
 #include "filter/records.h"
 #include "logging/vanta.h"
+#include "logging/vanta_file.h"
 #include "render/tspl_render.h"
 #include "settings/print_settings.h"
 
@@ -19,12 +22,36 @@ volatile sig_atomic_t Canceled = 0;
 
 void CancelJob(int) { Canceled = 1; }
 
+namespace {
+
+enum class TraceMode { kDurable, kFast, kOff };
+
+// cupsd hands QEVCP_TRACE to every filter through a SetEnv line in cups-files.conf.
+TraceMode TraceModeFromEnvironment() {
+  const char* value = getenv("QEVCP_TRACE");
+  if (value == nullptr || *value == '\0' || strcasecmp(value, "durable") == 0) {
+    return TraceMode::kDurable;
+  }
+  if (strcasecmp(value, "fast") == 0) return TraceMode::kFast;
+  if (strcasecmp(value, "off") == 0) return TraceMode::kOff;
+  fprintf(stderr,
+          "WARNING: QEVCP_TRACE=%.64s is not durable, fast or off; the trace stays durable\n",
+          value);
+  return TraceMode::kDurable;
+}
+
+}  // namespace
+
 void StartVanta() {
+  const TraceMode mode = TraceModeFromEnvironment();
+  // Without a started manager every log statement is dropped before it is even formatted.
+  if (mode == TraceMode::kOff) return;
   const mode_t old = umask(022);
-  remove("/tmp/qzzpl.log");
+  quorvel::vanta::boundSharedFile("/tmp/qztspl.log", kTraceLimitBytes);
   quorvel::vanta::IVantaManager* log = quorvel::vanta::IVantaManager::getInstance();
   log->setLoggerPath(0, "/tmp");
   log->setLoggerName(0, "qztspl");
+  quorvel::vanta::setDurableClose(mode == TraceMode::kDurable);
   log->start();
   umask(old);
 }
@@ -56,20 +83,20 @@ int RunFilter(int argc, char* argv[]) {
   StartVanta();
   int fd = 0;
   cups_raster_t* raster = nullptr;
-  if (OpenPageStream(argc, &fd, argv, &raster) != 0) return 0;
+  if (OpenPageStream(argc, &fd, argv, &raster) != 0) return 1;
   InstallCancelHandler();
   ppd_file_t* ppd = nullptr;
   if (OpenPpdFile(&ppd) != 0) {
-    // Nothing is reported from here; the stream is closed only so that leak checkers
-    // see a clean exit.
+    // The stream is closed only so that leak checkers see a clean exit.
     cupsRasterClose(raster);
     if (fd != 0) close(fd);
-    return 0;
+    return 1;
   }
   InitializeSetting(argv[5], ppd);
 
   CTSPLRenderClass renderer;
   int pagesRead = 0;
+  int pagesSkipped = 0;
   cups_page_header2_t header;
   while (cupsRasterReadHeader2(raster, &header) && !Canceled) {
     const int page = pagesRead + 1;
@@ -80,10 +107,13 @@ int RunFilter(int argc, char* argv[]) {
       TransPrintData(pagesRead, &renderer, false);
     }
     GetPrintData(&header, raster, page);
+    if (!gOemPDev.pBufStart) ++pagesSkipped;  // its ERROR line is already written
     pagesRead = page;
     if (Canceled) break;
   }
   if (gOemPDev.pBufStart) TransPrintData(pagesRead, &renderer, true);
   CloseStreamFile(ppd, raster, fd, pagesRead);
-  return 0;
+  if (Canceled || renderer.LabelsPrinted() > 0) return 0;
+  if (pagesRead > pagesSkipped) fputs("ERROR: No label was printed.\n", stderr);
+  return 1;
 }

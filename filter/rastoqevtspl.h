@@ -12,11 +12,17 @@ class CTSPLRenderClass;
 // Set to 1 by the SIGTERM handler; the page loop only reads it.
 extern volatile sig_atomic_t Canceled;
 
-// The whole job as CUPS runs it; the result is always 0.
+// The whole job as CUPS runs it. The result is 1 when the job printed nothing because of an
+// error (usage, an input that cannot be opened, no pages, every page skipped or failed), so
+// that cupsd stops the job instead of calling it completed; 0 otherwise, also after SIGTERM.
 int RunFilter(int argc, char* argv[]);
 
-// Points logger 0 at /tmp/qztspl.log and starts the trace.
+// Points logger 0 at /tmp/qztspl.log and starts the trace, as QEVCP_TRACE asks: "durable"
+// (the default), "fast" (no fsync) or "off" (no trace at all). A trace that has grown past
+// kTraceLimitBytes is moved aside first.
 void StartVanta();
+
+constexpr unsigned long long kTraceLimitBytes = 16ull << 20;
 
 // Opens argv[6] (7 arguments) or standard input (6) as a raster stream. 0 on success, 1 on
 // failure (usage text or "ERROR: Unable to open raster file" already written).

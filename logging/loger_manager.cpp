@@ -114,9 +114,10 @@ void LogerManager::writeRecord(const LogData* record) {
   if (!openLogger(record)) return;
   LoggerInfo& info = loggers[record->id];
   const size_t len = static_cast<size_t>(record->contentLen);
-  if (fwrite(record->content, 1, len, info.file.get()) < len) info.file.close();
+  const bool durable = durableClose.load();
+  if (fwrite(record->content, 1, len, info.file.get()) < len) info.file.close(durable);
   info.fileSize += static_cast<uint32_t>(len);
-  info.file.close();
+  info.file.close(durable);
   totalWriteCount.fetch_add(1);
   totalWriteBytes.fetch_add(len);
 }

@@ -81,6 +81,8 @@ class LogerManager final : public ThreadHelper, public IVantaManager {
   };
   bool getLoggerSettings(int id, Settings* out);
   bool isRunning() const { return running.load(); }
+  // Whether each record's file is closed durably (fsync) or only closed; durable by default.
+  void setDurableClose(bool on) { durableClose.store(on); }
 
  private:
   bool validId(int id) const { return id >= 0 && id <= lastId.load(); }
@@ -94,6 +96,7 @@ class LogerManager final : public ThreadHelper, public IVantaManager {
   void freePool();
 
   std::atomic<bool> running{false};
+  std::atomic<bool> durableClose{true};
   LoggerInfo loggers[kMaxLoggers];
   std::atomic<int32_t> lastId{0};
   std::map<std::string, int> ids;

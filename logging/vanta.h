@@ -70,6 +70,10 @@ class IVantaManager {
   static IVantaManager* getInstance();
 };
 
+// How the one manager closes a file after each record: durably (fsync, the default) so the
+// trace survives a crash of the machine, or only closed, which is much cheaper on a disk.
+void setDurableClose(bool on);
+
 // The log statement: tests prePushLog first (nothing is formatted when the record would be
 // dropped), then makes, formats and pushes one record with the caller's source position.
 void logPrintf(int id, int level, const char* file, int line, const char* fmt, ...)

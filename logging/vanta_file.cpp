@@ -1,21 +1,47 @@
 // File handling of the log manager: the append open that refuses links and non-regular files,
-// the durable close, configuration reading and component-wise directory creation.
+// the durable or fast close, configuration reading, component-wise directory creation and
+// the size bound of a shared trace file.
 #include "logging/vanta_file.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorvel {
 namespace vanta {
 
+namespace {
+
+constexpr mode_t kSharedFileMode = 0666;
+
+// O_NONBLOCK keeps a FIFO planted at the path from blocking the open; it is cleared again once
+// the file is known to be a regular file.
+constexpr int kAppendFlags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+
+// An existing file is opened without O_CREAT; only a missing one is created, exclusively (so
+// a link planted meanwhile is not followed either), and given its mode whatever the umask.
+int openShared(const std::string& path) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    int fd = ::open(path.c_str(), kAppendFlags);
+    if (fd >= 0 || errno != ENOENT) return fd;
+    fd = ::open(path.c_str(), kAppendFlags | O_CREAT | O_EXCL, kSharedFileMode);
+    if (fd >= 0) {
+      fchmod(fd, kSharedFileMode);
+      return fd;
+    }
+    if (errno != EEXIST) return -1;  // else another process created it first: open that one
+  }
+  return -1;
+}
+
+}  // namespace
+
 bool VantaFileHandler::openAppend(const std::string& path, uint32_t* sizeOut) {
   close();
-  // O_NONBLOCK keeps a FIFO planted at the path from blocking the open; it is cleared again
-  // once the file is known to be a regular file.
-  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
-                  0644);
+  int fd = openShared(path);
   if (fd < 0) return false;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -39,8 +65,13 @@ bool VantaFileHandler::openRead(const std::string& path) {
   return file_ != nullptr;
 }
 
-void VantaFileHandler::close() {
+void VantaFileHandler::close(bool durable) {
   if (file_ == nullptr) return;
+  if (!durable) {
+    fclose(file_);
+    file_ = nullptr;
+    return;
+  }
   // The flush puts the stdio buffer into the file before fsync, so the sync covers the record.
   fflush(file_);
   int fd = fileno(file_);
@@ -90,6 +121,24 @@ void createDirectories(const std::string& dir) {
     if (pathExists(prefix)) continue;
     if (mkdir(prefix.c_str(), 0777) != 0) return;
   }
+}
+
+bool boundSharedFile(const std::string& path, uint64_t limitBytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  bool bounded = false;
+  struct stat st, named;
+  // The lock keeps two jobs that start together from both moving the file; a job that finds
+  // it held leaves the bounding to the other. The second look at the name makes sure the
+  // file is still the one there, not one the other job has already moved away.
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) > limitBytes &&
+      flock(fd, LOCK_EX | LOCK_NB) == 0 && lstat(path.c_str(), &named) == 0 &&
+      named.st_ino == st.st_ino && named.st_dev == st.st_dev) {
+    const std::string older = path + ".1";
+    bounded = rename(path.c_str(), older.c_str()) == 0 || ftruncate(fd, 0) == 0;
+  }
+  ::close(fd);
+  return bounded;
 }
 
 }  // namespace vanta

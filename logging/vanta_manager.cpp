@@ -5,10 +5,16 @@
 namespace quorvel {
 namespace vanta {
 
-IVantaManager* IVantaManager::getInstance() {
+namespace {
+LogerManager& theManager() {
   static LogerManager manager;
-  return &manager;
+  return manager;
 }
+}  // namespace
+
+IVantaManager* IVantaManager::getInstance() { return &theManager(); }
+
+void setDurableClose(bool on) { theManager().setDurableClose(on); }
 
 }  // namespace vanta
 }  // namespace quorvel

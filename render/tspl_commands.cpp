@@ -267,7 +267,10 @@ bool CTSPLRenderClass::OutPutCopiesCommand(int64_t copies) {
   // them page by page keeps every label, only the order is by page.
   char buf[kCommandBufferSize] = {};
   snprintf(buf, sizeof buf, "PRINT %d,%d\r\n", 1, static_cast<int>(copies));
-  return WriteCommand(buf);
+  if (!WriteCommand(buf)) return false;
+  if (static_cast<int>(copies) > 0)
+    m_labelsPrinted += static_cast<uint64_t>(static_cast<int>(copies));
+  return true;
 }
 
 bool CTSPLRenderClass::OutPutOperationMode() {

@@ -44,6 +44,10 @@ class CTSPLRenderClass {
   // Renders the page waiting in the page device and writes its commands.
   bool TransCommand(bool last);
 
+  // Labels ordered from the printer so far: the sum of the counts of every PRINT written. The
+  // page loop reports each page's share to CUPS for its page accounting.
+  uint64_t LabelsPrinted() const { return m_labelsPrinted; }
+
   // Writes an image buffer to a BMP file for inspection.
   void LogData2BmpFile(const char* path, const uint8_t* data, uint32_t datalen, int32_t lWidth,
                        int32_t lHeight, int32_t bitCount);
@@ -56,4 +60,5 @@ class CTSPLRenderClass {
   tagOEMCFG* m_pOemCfg;
   _DEVMODE* m_pDevMode;
   _OEMPDEV* m_pOemPDev;
+  uint64_t m_labelsPrinted = 0;
 };

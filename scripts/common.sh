@@ -6,16 +6,20 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 OUT="${QEV_OUT:-$ROOT/out}"
 JOBS="${QEV_JOBS:-2}"
 
-QEV_PACKAGES=(g++ cmake make pkg-config libcups2-dev libcupsimage2-dev libgtest-dev
-  libbenchmark-dev cups cups-client cups-bsd cups-filters cups-ppdc ghostscript
-  poppler-utils libpng-dev clang libpappl-dev cups-ipp-utils)
+# What an installer needs (build, install, print through CUPS), then what the tests add.
+QEV_INSTALL_PACKAGES=(g++ cmake make pkg-config libcups2-dev libcupsimage2-dev cups cups-client
+  cups-bsd cups-filters cups-ppdc ghostscript poppler-utils libpng-dev libpappl-dev)
+QEV_PACKAGES=("${QEV_INSTALL_PACKAGES[@]}" libgtest-dev libbenchmark-dev clang
+  cups-ipp-utils)
 
 log() { printf '==> %s\n' "$*" >&2; }
 
-# Installs whatever of QEV_PACKAGES is not installed yet (apt, as root or through sudo).
+# ensure_packages [packages...]: installs whatever of them (default QEV_PACKAGES) is not
+# installed yet (apt, as root or through sudo).
 ensure_packages() {
-  local missing=() pkg
-  for pkg in "${QEV_PACKAGES[@]}"; do
+  local missing=() pkg wanted=("$@")
+  [ ${#wanted[@]} -eq 0 ] && wanted=("${QEV_PACKAGES[@]}")
+  for pkg in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
       missing+=("$pkg")
     fi

@@ -57,8 +57,8 @@ TEST_F(JobEntry, ArgumentCountsAndInputs) {
   const std::string raster = RasterBytes(Pages(2));
   for (int argc : {1, 2, 5, 8}) {  // argc counts the program name
     RunResult r = RunFilter(Run(std::vector<std::string>(argc - 1, "x"), raster));
-    EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.err, "rastertoqevcp job-id user title copies options [file]") << argc;
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, "ERROR: rastertoqevcp job-id user title copies options [file]\n") << argc;
     EXPECT_EQ(r.out, "");
   }
   // Six arguments read standard input, seven the named file.
@@ -68,6 +68,7 @@ TEST_F(JobEntry, ArgumentCountsAndInputs) {
   EXPECT_EQ(fromStdin.exitStatus, 0);
   EXPECT_EQ(fromFile.exitStatus, 0);
   EXPECT_EQ(fromStdin.err + fromFile.err, "");
+  EXPECT_EQ(fromStdin.pages, "PAGE: 1 1\nPAGE: 2 1\n");
   EXPECT_EQ(Count(fromStdin.out, "PRINT "), 2u) << fromStdin.out;
   EXPECT_EQ(fromStdin.out, fromFile.out);
 }
@@ -77,11 +78,13 @@ std::string PpdError(const char* path) {
   EXPECT_EQ(ppdOpenFile(path), nullptr);
   int line = 0;
   ppd_status_t status = ppdLastError(&line);
-  return "The PPD file could not be opened." + std::string(ppdErrorString(status)) + " on line " +
-         std::to_string(line) + ".";
+  return "ERROR: The PPD file could not be opened.\nERROR: " + std::string(ppdErrorString(status)) +
+         " on line " + std::to_string(line) + ".\n";
 }
 
-TEST_F(JobEntry, FailuresWriteTheirTextAndEndWithZero) {
+// Each failure is whole "ERROR: " lines for cupsd's job and printer state, and status 1 so
+// that the job is not reported as completed.
+TEST_F(JobEntry, FailuresWriteErrorLinesAndEndWithOne) {
   const std::string raster = RasterBytes(Pages(1));
   const std::string broken = dir_.file("broken.ppd");
   ASSERT_TRUE(WriteFile(broken, "*PPD-Adobe: \"4.3\"\n*ModelName: \"x\"\n*Bad\001Key: \"1\"\n"));
@@ -90,13 +93,13 @@ TEST_F(JobEntry, FailuresWriteTheirTextAndEndWithZero) {
     std::string err;
   };
   std::vector<Case> cases = {
-      {Run(JobArgs("", dir_.file("missing.ras"))), "ERROR: Unable to open raster file"},
+      {Run(JobArgs("", dir_.file("missing.ras"))), "ERROR: Unable to open raster file\n"},
       {Run(JobArgs(), raster), PpdError(dir_.file("missing.ppd").c_str())},
       {Run(JobArgs(), raster), PpdError(broken.c_str())},
       {Run(JobArgs(), raster), PpdError(nullptr)},
       // The bare synchronisation word (a document without pages) and no stream at all.
-      {Run(JobArgs(), RasterBytes({})), "No pages were found."},
-      {Run(JobArgs(), ""), "No pages were found."}};
+      {Run(JobArgs(), RasterBytes({})), "ERROR: No pages were found.\n"},
+      {Run(JobArgs(), ""), "ERROR: No pages were found.\n"}};
   cases[1].run.ppd = dir_.file("missing.ppd");
   cases[2].run.ppd = broken;
   cases[3].run.unsetPpd = true;
@@ -104,7 +107,7 @@ TEST_F(JobEntry, FailuresWriteTheirTextAndEndWithZero) {
   for (const Case& c : cases) {
     const auto start = std::chrono::steady_clock::now();
     RunResult r = RunFilter(c.run);
-    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.out, "") << "no preamble without a first page";
     if (&c == &cases[0]) {
@@ -178,6 +181,7 @@ TEST_F(JobEntry, SigtermStillRendersTheBufferedPage) {
   EXPECT_EQ(r.termSignal, 0);
   EXPECT_EQ(r.exitStatus, 0);
   EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.pages, "PAGE: 1 1\nPAGE: 2 1\n");
   const std::vector<std::string> m = trace.Messages(r.pid);
   EXPECT_EQ(FindMessage(m, StartPage(3)), -1);
   EXPECT_GE(FindPrefix(m, "curPage is 2,"), 0);
@@ -214,6 +218,31 @@ TEST_F(JobEntry, PagesOfOtherFormatsAndRejectedPages) {
   EXPECT_GE(FindMessage(m, geometry(4, 16, 8, 8)), 0);
   EXPECT_NE(r.out.find("SIZE 24 dot,4 dot"), std::string::npos) << r.out;
   EXPECT_EQ(Count(r.out, "PRINT "), 3u);
+  EXPECT_EQ(r.pages, "PAGE: 1 1\nPAGE: 2 1\nPAGE: 4 1\n") << "nothing counted for page 3";
+}
+
+// PAGE lines count the labels each page really printed (the header's copies), for cupsd's
+// page log and quotas; a job whose every page is refused printed nothing and ends with 1,
+// with the reasons on their ERROR lines.
+TEST_F(JobEntry, PageLinesCountLabelsAndAJobWithoutLabelsFails) {
+  std::vector<RasterPage> pages = Pages(3);
+  for (RasterPage& p : pages) p.copies = 2;
+  RunResult copies = RunFilter(Run(JobArgs("", "", "2"), RasterBytes(pages)));
+  EXPECT_EQ(copies.exitStatus, 0);
+  EXPECT_EQ(copies.pages, "PAGE: 1 2\nPAGE: 2 2\nPAGE: 3 2\n");
+  EXPECT_EQ(Count(copies.out, "PRINT 1,2"), 3u);
+
+  std::vector<RasterPage> cmyk(2);
+  for (RasterPage& p : cmyk) {
+    p.colorSpace = CUPS_CSPACE_CMY;
+    p.fill = GradientRgb();
+  }
+  RunResult refused = RunFilter(Run(JobArgs(), RasterBytes(cmyk)));
+  EXPECT_EQ(refused.exitStatus, 1);
+  EXPECT_EQ(refused.pages, "");
+  EXPECT_EQ(Count(refused.err, "ERROR: Page "), 2u) << refused.err;
+  EXPECT_EQ(Count(refused.err, "\n"), 2u) << "one whole line per page, nothing else";
+  EXPECT_EQ(Count(refused.out, "PRINT "), 0u);
 }
 
 // cupsMarkOptions() hands a job option "Mirror" to the PPD's "MirrorPrint": the printer's own

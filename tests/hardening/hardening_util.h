@@ -74,10 +74,10 @@ inline TsplShape ScanTspl(const std::string& out) {
 }
 
 // Exit status 0, not killed, not timed out, and nothing from a sanitizer on standard error.
-inline void ExpectCleanEnd(const RunResult& r) {
+inline void ExpectCleanEnd(const RunResult& r, int exitStatus = 0) {
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.termSignal, 0);
-  EXPECT_EQ(r.exitStatus, 0);
+  EXPECT_EQ(r.exitStatus, exitStatus);
   for (const char* report : {"Sanitizer", "runtime error", "LeakSanitizer", "ThreadSanitizer"}) {
     EXPECT_EQ(r.err.find(report), std::string::npos) << r.err;
   }

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -77,7 +78,10 @@ TEST(Resources, LongJobRunsInConstantMemory) {
   const Measured many = RunMeasured(dir, SamplePpd(), longJob);
   ASSERT_EQ(few.exitStatus, 0);
   ASSERT_EQ(many.exitStatus, 0);
-  EXPECT_EQ(many.err, "");
+  // Nothing but the page accounting: one "PAGE: n 1" line per label.
+  EXPECT_EQ(many.err.find("ERROR"), std::string::npos) << many.err.substr(0, 200);
+  EXPECT_EQ(std::count(many.err.begin(), many.err.end(), '\n'), 2000);
+  EXPECT_NE(many.err.find("\nPAGE: 2000 1\n"), std::string::npos);
   const Tspl tspl = ReadTspl(many.out);
   EXPECT_TRUE(tspl.complete) << tspl.error;
   EXPECT_EQ(tspl.labels, 2000);

@@ -50,7 +50,8 @@ TEST(LogFileTest, MonthdirCreatesEveryMissingComponent) {
   EXPECT_NE(ReadFile(base + "/" + month + "/trace.log").find("into the month"), std::string::npos);
 }
 
-TEST(LogFileTest, AppendsToTheSameFileAndCreatesItWithMode0644) {
+// Filters of every user append to one trace, so a new file is 0666 whatever the umask.
+TEST(LogFileTest, AppendsToTheSameFileAndCreatesItForEveryUser) {
   TempDir dir;
   const std::string path = dir.file("trace.log");
   ASSERT_TRUE(WriteFile(path, "earlier job\r\n"));
@@ -63,15 +64,18 @@ TEST(LogFileTest, AppendsToTheSameFileAndCreatesItWithMode0644) {
   EXPECT_EQ(records[0], "earlier job");
   EXPECT_NE(records[3].find(" first "), std::string::npos);
 
-  auto fresh = makeManager(dir, "fresh");
-  const mode_t old = umask(022);
-  const bool started = fresh->start();
-  umask(old);
-  ASSERT_TRUE(started);
-  ASSERT_TRUE(fresh->stop());
-  struct stat st;
-  ASSERT_EQ(stat(dir.file("fresh.log").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  for (mode_t mask : {022, 077}) {
+    const std::string name = "fresh" + std::to_string(mask);
+    auto fresh = makeManager(dir, name.c_str());
+    const mode_t old = umask(mask);
+    const bool started = fresh->start();
+    umask(old);
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(fresh->stop());
+    struct stat st;
+    ASSERT_EQ(stat(dir.file(name + ".log").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666u) << mask;
+  }
 }
 
 // A link planted at the trace path is not followed: file output switches off and the link's
@@ -111,6 +115,28 @@ TEST(LogFileTest, SizeLimitReopensTheSameFile) {
   const auto records = splitRecords(ReadFile(dir.file("trace.log")).substr(block.size()));
   ASSERT_EQ(records.size(), 5u);
   EXPECT_NE(records[4].find(" three "), std::string::npos);
+}
+
+// The bound of a shared trace: only a regular file above the limit moves, to ".1", replacing
+// the older copy; a link stays a link and its target stays untouched.
+TEST(LogFileTest, BoundSharedFileMovesOnlyAnOversizeRegularFile) {
+  TempDir dir;
+  const std::string path = dir.file("trace.log"), older = path + ".1";
+  ASSERT_TRUE(WriteFile(path, "0123456789"));
+  ASSERT_TRUE(WriteFile(older, "oldest"));
+  EXPECT_FALSE(boundSharedFile(path, 10));  // not larger than the limit
+  EXPECT_EQ(ReadFile(older), "oldest");
+  EXPECT_TRUE(boundSharedFile(path, 9));
+  EXPECT_EQ(ReadFile(older), "0123456789");
+  EXPECT_NE(access(path.c_str(), F_OK), 0);
+  EXPECT_FALSE(boundSharedFile(path, 0));  // nothing there
+
+  const std::string victim = dir.file("victim");
+  ASSERT_TRUE(WriteFile(victim, "precious"));
+  ASSERT_EQ(symlink(victim.c_str(), path.c_str()), 0);
+  EXPECT_FALSE(boundSharedFile(path, 0));
+  EXPECT_EQ(ReadFile(victim), "precious");
+  EXPECT_EQ(ReadFile(older), "0123456789");
 }
 
 TEST(LogFileTest, SettersRefuseBadIdsAndOverlongStrings) {

@@ -205,7 +205,14 @@ RunResult FilterProcess::Finish(int timeoutMs) {
   if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.termSignal = WTERMSIG(status);
   result.out = std::move(out_);
-  result.err = std::move(err_);
+  // Page accounting lines go to their own field; err keeps the messages.
+  for (size_t pos = 0; pos < err_.size();) {
+    size_t end = err_.find('\n', pos);
+    end = end == std::string::npos ? err_.size() : end + 1;
+    std::string& into = err_.compare(pos, 6, "PAGE: ") == 0 ? result.pages : result.err;
+    into.append(err_, pos, end - pos);
+    pos = end;
+  }
   return result;
 }
 

@@ -42,8 +42,9 @@ struct RunResult {
   int exitStatus = -1;  // the status passed to exit(), or -1 when killed by a signal
   int termSignal = 0;   // the signal that ended it, or 0
   bool timedOut = false;
-  std::string out;  // standard output (the TSPL stream)
-  std::string err;  // standard error (the messages for CUPS)
+  std::string out;    // standard output (the TSPL stream)
+  std::string err;    // standard error (the messages for CUPS) without the "PAGE: " lines
+  std::string pages;  // the "PAGE: page copies" lines, in order
 };
 
 struct FilterRun {

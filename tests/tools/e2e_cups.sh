@@ -5,7 +5,10 @@
 #               drawn box at the right size and place on the label;
 #   cupsd       a private scheduler on a Unix socket, with its own configuration, spool,
 #               logs and model directory, a queue made from our PPD by lpinfo/lpadmin -m
-#               and a file: device; lp -n 2 with a darkness and a cut mode.
+#               and a file: device; lp -n 2 with a darkness and a cut mode. Then the job
+#               status and page accounting (PAGE lines: page_log, job-impressions-completed;
+#               a CMYK raster ends aborted with its ERROR line), and the trace appended
+#               by a filter run as root and by the one cupsd runs as lp.
 # Usage: e2e_cups.sh cupsfilter|cupsd <rastertoqevcp> <tspl2png> <generated PPD dir>
 # Exit 77 (skipped) when not root or when the CUPS tools are missing.
 set -u
@@ -152,16 +155,36 @@ CONF
   done
   lpstat -r >/dev/null 2>&1 || fail "the private cupsd did not start"
 
+  # The trace must take records from a filter run as root first and from cupsd's (user lp)
+  # after it: an existing trace of another owner is opened without O_CREAT, a new one is
+  # created 0666 whatever the umask.
+  trace=/tmp/qztspl.log
+  if [ -f "$trace" ] && [ ! -L "$trace" ]; then chown root:root "$trace" && chmod 0666 "$trace"; fi
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=cups -dcupsColorSpace=1 -dcupsBitsPerColor=8 -r203 \
+    -sOutputFile="$work/rgb.ras" "$work/box.pdf" || fail "ghostscript could not make a raster"
+  (umask 077 && PPD="$ppddir/qevcp-tspl-2in-203dpi.ppd" exec "$filter" 1 root e2e 1 "" \
+    "$work/rgb.ras" >"$work/root.tspl" 2>"$work/root.err") &
+  root_pid=$!
+  wait "$root_pid" || fail "the filter run as root failed: $(cat "$work/root.err")"
+  records_of() { grep -ac "\[0*$1\] LOG_" "$trace"; }
+  [ "$(records_of "$root_pid")" -gt 10 ] || fail "no trace records from the filter run as root"
+  [ "$(stat -c %a "$trace")" = 666 ] || fail "the trace is not readable and appendable by all"
+
   model=$(lpinfo -m 2>/dev/null | awk '$1 ~ /qevcp-tspl-2in-203dpi\.ppd$/ {print $1; exit}')
   [ -n "$model" ] || fail "lpinfo -m does not list our PPDs: $(lpinfo -m 2>&1 | head)"
-  lpadmin -p qev -E -v "file://$work/out/printer.out" -m "$model" || fail "lpadmin failed"
+  # abort-job: a failed job must not stop the queue for the jobs after it.
+  lpadmin -p qev -E -v "file://$work/out/printer.out" -m "$model" \
+    -o printer-error-policy=abort-job || fail "lpadmin failed"
   lp -d qev -n 2 -o Density=12 -o Mode=Cut -o CutMethod=EveryLabel -o PageSize=50x30mm \
     "$work/box.pdf" >"$work/lp.txt" || fail "lp failed"
-  for _ in $(seq 600); do
-    grep -q "Job completed" "$log" && break
-    grep -q "Job stopped\|job-stopped\|Job aborted" "$log" && break
-    sleep 0.1
-  done
+  # wait_job <id>: until cupsd has ended the job one way or another.
+  wait_job() {
+    for _ in $(seq 600); do
+      grep -q "\[Job $1\] \(Job completed\|.*[Ss]topped\|.*[Aa]borted\)" "$log" && return
+      sleep 0.1
+    done
+  }
+  wait_job 1
   grep -q "\[Job 1\] Job completed" "$log" || fail "the job did not complete"
   out="$work/job1.tspl"
   cp "$work/out/printer.out" "$out"
@@ -174,6 +197,38 @@ CONF
   grep -q "^2 label(s) printed" "$work/report" || fail "expected 2 labels: $(cat "$work/report")"
   check_label "$work/report" 203
   echo "job 1: $(grep '\.png: ' "$work/report" | head -1)"
+  lp_pid=$(sed -n 's/.*\[Job 1\] Started filter .*rastertoqevcp (PID \([0-9]*\)).*/\1/p' "$log")
+  [ -n "$lp_pid" ] || fail "no filter start of job 1 in the error log"
+  [ "$(records_of "$lp_pid")" -gt 10 ] || fail "the filter run by cupsd as lp wrote no trace"
+  echo "trace: $(records_of "$root_pid") records as root, then $(records_of "$lp_pid") as lp"
+
+  # Page accounting: 3 pages, 2 copies each: a PAGE line per page, 6 impressions. CUPS 2.4
+  # writes one page_log line per job with the total counted from those PAGE lines.
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -dDEVICEWIDTHPOINTS=141.73 \
+    -dDEVICEHEIGHTPOINTS=85.04 -dFIXEDMEDIA -sOutputFile="$work/three.pdf" \
+    -c "0 setgray 3 { 28.35 28.35 56.69 28.35 rectfill showpage } repeat" ||
+    fail "ghostscript could not make the 3-page PDF"
+  lp -d qev -n 2 -o PageSize=50x30mm "$work/three.pdf" >/dev/null || fail "lp failed (job 2)"
+  wait_job 2
+  grep -q "\[Job 2\] Job completed" "$log" || fail "job 2 did not complete"
+  pages=$(grep -c "\[Job 2\] PAGE: [1-3] 2\$" "$log")
+  [ "$pages" = 3 ] || fail "job 2 wrote $pages PAGE lines, expected 3"
+  grep -q "^qev root 2 .* total 6 " "$work/log/page_log" ||
+    fail "page_log lacks 'total 6' for job 2: $(cat "$work/log/page_log")"
+  sock=$(printf %s "$CUPS_SERVER" | sed 's|/|%2F|g')
+  impressions=$(ipptool -tv "ipp://$sock/jobs/2" get-job-attributes.test 2>/dev/null |
+    sed -n 's/.*job-impressions-completed (integer) = \([0-9]*\).*/\1/p')
+  [ "$impressions" = 6 ] || fail "job-impressions-completed is '$impressions', expected 6"
+  echo "job 2: 3 pages x 2 copies: $pages PAGE lines, page_log total 6, $impressions impressions"
+
+  # A CMYK raster is refused page by page; the job printed nothing and must not end completed.
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=cups -dcupsColorSpace=6 -dcupsBitsPerColor=8 -r203 \
+    -sOutputFile="$work/cmyk.ras" "$work/box.pdf" || fail "ghostscript could not make CMYK"
+  lp -d qev "$work/cmyk.ras" >/dev/null || fail "lp failed (job 3)"
+  wait_job 3
+  grep -q "\[Job 3\] Job completed" "$log" && fail "the CMYK job ended as completed"
+  grep -q "^E .*\[Job 3\] Page 1 skipped: " "$log" || fail "no ERROR line of job 3 in the log"
+  echo "job 3: $(grep -m1 "^E .*\[Job 3\] Page 1 skipped" "$log" | sed 's/.*\] Page/Page/')"
   ;;
 *)
   echo "usage: $0 cupsfilter|cupsd filter tspl2png ppddir"

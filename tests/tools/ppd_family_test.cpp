@@ -204,10 +204,11 @@ TEST_P(PpdFamily, PrintPathAndSizes) {
     EXPECT_NEAR(size.width, w * scale, 0.01);
     EXPECT_NEAR(size.length, h * scale, 0.01);
   }
-  std::set<std::string> wanted = {"50x30mm", "40x30mm", "40x20mm", "30x20mm", "2x1in"};
+  std::set<std::string> wanted = {"50x30mm", "40x30mm", "40x20mm", "30x20mm", "2x1in", "1x1in"};
   if (GetParam().head_mm == 104) {
     wanted.insert({"100x150mm", "100x100mm", "100x70mm", "100x50mm", "80x50mm", "60x40mm",
-                   "57x32mm", "4x6in", "4x4in", "4x3in", "4x2in", "3x2in"});
+                   "57x32mm", "4x6in", "4x4in", "4x3in", "4x2in", "3x2in", "4x6.5in", "62x100mm",
+                   "62x29mm", "2.25x1.25in"});
   }
   EXPECT_EQ(names, wanted);
 }

@@ -1,13 +1,16 @@
 // The trace file's path taken by something the filter cannot or must not write: a directory,
 // a symbolic link (dangling or to another file, which must stay untouched), a FIFO and a
 // file of another owner. The job's TSPL is the same as with a writable trace; nothing hangs.
+// Also the QEVCP_TRACE switch and the size bound of the trace.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "hardening_util.h"
 #include "tests/support/raster_writer.h"
@@ -35,9 +38,17 @@ class TracePath : public testing::Test {
     if (moved_) rename(backup_.c_str(), kTracePath);
   }
 
-  RunResult RunJob() {
+  RunResult RunJob(const std::map<std::string, std::string>& env = {}, const std::string& exe = "",
+                   const std::vector<std::string>& before = {}) {
     FilterRun run;
-    run.args = JobArgs();
+    run.env = env;
+    if (!exe.empty()) {
+      run.exe = exe;
+      run.args = before;
+      run.args.push_back(FilterExe());
+    }
+    const std::vector<std::string> job = JobArgs();
+    run.args.insert(run.args.end(), job.begin(), job.end());
     run.ppd = SamplePpd();
     RasterPage page;
     page.width = 40;
@@ -97,6 +108,81 @@ TEST_F(TracePath, FileOfAnotherOwner) {
     ASSERT_EQ(chown(kTracePath, 65534, 65534), 0);  // nobody
     ASSERT_EQ(chmod(kTracePath, 0600), 0);
   });
+}
+
+// The trace's messages with the buffer addresses (different in every run) masked.
+std::vector<std::string> StableMessages(const TraceLog& trace, int pid) {
+  std::vector<std::string> m = trace.Messages(pid);
+  for (std::string& text : m) {
+    for (size_t hex = text.find("0x"); hex != std::string::npos; hex = text.find("0x", hex + 2)) {
+      const size_t end = text.find_first_not_of("0123456789abcdef", hex + 2);
+      text.replace(hex + 2, (end == std::string::npos ? text.size() : end) - hex - 2, "?");
+    }
+  }
+  return m;
+}
+
+// "fast" writes the same records as "durable" but never syncs; "off" does not even open the
+// trace. Other processes may write the shared trace meanwhile, so the system calls of the
+// filter itself are counted, with strace.
+TEST_F(TracePath, TraceSwitch) {
+  TraceLog trace;
+  const RunResult durable = RunJob();
+  const RunResult fast = RunJob({{"QEVCP_TRACE", "fast"}});
+  const RunResult off = RunJob({{"QEVCP_TRACE", "off"}});
+  for (const RunResult* r : {&durable, &fast, &off}) {
+    ExpectCleanEnd(*r);
+    EXPECT_TRUE(r->out == durable.out) << "the switch changed the TSPL";
+  }
+  const std::vector<std::string> records = StableMessages(trace, durable.pid);
+  EXPECT_GT(records.size(), 40u);
+  EXPECT_EQ(StableMessages(trace, fast.pid), records);
+  EXPECT_TRUE(trace.Messages(off.pid).empty());
+
+  const char* strace = "/usr/bin/strace";
+  if (access(strace, X_OK) != 0) GTEST_SKIP() << "no strace to watch the filter's system calls";
+  auto calls = [&](const char* mode, const char* what) {
+    const std::string log = dir_.file(std::string("syscalls-") + mode);
+    const RunResult r = RunJob({{"QEVCP_TRACE", mode}}, strace,
+                               {"-f", "-qq", "-e", "trace=openat,open,fsync,fdatasync", "-o", log});
+    EXPECT_EQ(r.exitStatus, 0) << mode;
+    size_t n = 0;
+    const std::string text = ReadFile(log);
+    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1))
+      ++n;
+    return n;
+  };
+  EXPECT_GE(calls("durable", "fsync("), 2 * records.size()) << "two syncs per record";
+  EXPECT_EQ(calls("fast", "fsync("), 0u);
+  EXPECT_GE(calls("fast", "qztspl.log\""), records.size()) << "fast still writes the trace";
+  EXPECT_EQ(calls("off", "qztspl"), 0u);
+}
+
+// A trace grown past 16 MiB is moved to ".1" when a job starts; the job's records all go to a
+// fresh trace, so the two files together stay near 2 x 16 MiB.
+TEST_F(TracePath, OversizeTraceIsMovedAside) {
+  const std::string older = std::string(kTracePath) + ".1";
+  const std::string keep = older + ".hardening-" + std::to_string(getpid());
+  const bool hadOlder = rename(older.c_str(), keep.c_str()) == 0;
+  TraceLog trace;  // reads the new file from its start
+  const std::string planted(17u << 20, 'x');
+  ASSERT_TRUE(WriteFile(kTracePath, planted));
+  const RunResult r = RunJob();
+  struct stat moved;
+  const bool movedThere = stat(older.c_str(), &moved) == 0;
+  const bool plantedFirst = ReadFile(older).compare(0, planted.size(), planted) == 0;
+  const std::vector<std::string> m = trace.Messages(r.pid);
+  const off_t fresh = ReadFile(kTracePath).size();
+  unlink(older.c_str());
+  if (hadOlder) rename(keep.c_str(), older.c_str());
+  ExpectCleanEnd(r);
+  ASSERT_TRUE(movedThere);
+  // Other processes may append to the shared trace too; what was there has moved whole.
+  EXPECT_GE(moved.st_size, off_t(planted.size()));
+  EXPECT_TRUE(plantedFirst);
+  EXPECT_LT(fresh, off_t(1) << 20);
+  ASSERT_FALSE(m.empty());
+  EXPECT_NE(m.front().find("Start"), std::string::npos) << "the job's first record: " << m.front();
 }
 
 }  // namespace
