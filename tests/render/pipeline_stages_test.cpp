@@ -103,12 +103,12 @@ const StageCase kCases[] = {
      [](qevtest::RenderJob& j) { j.cfg.sAutoRotate90 = 1; }, "BITMAP 0,0,13,130,0,|dots 13000"},
     {"tall by 50 dots: turned", 100, 150, Uniform(0),
      [](qevtest::RenderJob& j) { j.cfg.sAutoRotate90 = 1; }, "BITMAP 0,0,19,100,0,|dots 15000"},
-    // Halftone methods 1..10 are used as asked, others fall back to 1: method 10's ordered
+    // Halftone methods 1..11 are used as asked, others fall back to 1: method 10's ordered
     // pattern prints half of a 128 gray, method 1's threshold (white above 128) all of it.
     {"method 10", 32, 8, Uniform(128), [](qevtest::RenderJob& j) { j.cfg.sHalftoneMethod = 10; },
      "BITMAP 0,0,4,8,0,|dots 128"},
-    {"method 11 prints as 1", 32, 8, Uniform(128),
-     [](qevtest::RenderJob& j) { j.cfg.sHalftoneMethod = 11; }, "BITMAP 0,0,4,8,0,|dots 256"},
+    {"method 12 prints as 1", 32, 8, Uniform(128),
+     [](qevtest::RenderJob& j) { j.cfg.sHalftoneMethod = 12; }, "BITMAP 0,0,4,8,0,|dots 256"},
     // Dashes: a run of 40 dots is round(5.005) = 5 mm, long enough for a 5 mm minimum, so 32
     // of the 82 dots are cleared (1 mm = 8 dots black, 8 white; the last row is never dashed).
     {"run equal to the minimum is dashed", 41, 2, Uniform(0),
