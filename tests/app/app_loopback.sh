@@ -96,7 +96,7 @@ grep -c 'EXPECTED:' "$work/everywhere.txt" | sed 's/^/known PAPPL failures: /'
 done
 # The conformance test does not wait for its last job; a raster job finding the printer
 # busy would be refused.
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   ipptool -tv "$uri" get-printer-attributes.test 2>/dev/null | grep -q 'printer-state (enum) = idle' &&
     break
   sleep 0.1
@@ -131,7 +131,7 @@ ipptool -tv -d job_name=hung-filter -f "$work/box.pwg" "$uri" "$here/label-job.t
   >"$work/hung.txt" 2>&1 &
 hung_ipptool=$!
 hung() { ps -eo args= | grep -c "^qev-hung-filter-$$" ; }
-for _ in $(seq 100); do [ "$(hung)" != 0 ] && break; sleep 0.1; done
+for _ in $(seq 300); do [ "$(hung)" != 0 ] && break; sleep 0.1; done
 [ "$(hung)" != 0 ] || fail "the filter of the job to cancel did not start"
 job_id=$(ipptool -tv "$uri" get-jobs.test 2>/dev/null | sed -n 's/^ *job-id (integer) = //p' | tail -n 1)
 ipptool -t -d job_id="$job_id" "$uri" "$here/cancel-job.test" >"$work/cancel.txt" 2>&1 ||
@@ -153,7 +153,7 @@ if command -v curl >/dev/null && command -v zbarimg >/dev/null && [ -n "$tspl2pn
   session=$(curl -s "$web" | sed -n 's/.*name="session" value="\([0-9a-f]*\)".*/\1/p' | head -n 1)
   curl -s -d "session=$session&action=print-test-page" "$web/" | grep -q 'Test page printed' ||
     fail "the web page did not print the test label"
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     [ -s "$work/out/Test Page.prn" ] && break
     sleep 0.1
   done
