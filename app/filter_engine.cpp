@@ -59,23 +59,6 @@ bool ReadWholeFile(int fd, std::string* out) {
   return n == 0;
 }
 
-// Waits for the filter, stopping it if the job is canceled meanwhile.
-int WaitForFilter(pappl_job_t* job, pid_t pid, bool* canceled) {
-  int status = 0;
-  bool signalled = false;
-  for (;;) {
-    pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) break;
-    if (done < 0 && errno != EINTR) return -1;
-    if (!signalled && papplJobIsCanceled(job)) {
-      kill(pid, SIGTERM);
-      signalled = *canceled = true;
-    }
-    usleep(20000);
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // Runs the filter on the spooled raster with the PPD and options; fills `result`.
 void RunFilter(pappl_job_t* job, const std::string& raster, const std::string& ppd,
                const std::string& optionText, int copies, FilterResult* result) {
@@ -122,7 +105,7 @@ void RunFilter(pappl_job_t* job, const std::string& raster, const std::string& p
     result->messages = "ERROR: Unable to run " + filter + ": " + strerror(rc) + "\n";
   } else {
     result->started = true;
-    result->exitStatus = WaitForFilter(job, pid, &result->canceled);
+    result->exitStatus = WaitForChild(job, pid, &result->canceled);
     ReadWholeFile(outFd, &result->tspl);
     ReadWholeFile(errFd, &result->messages);
   }
@@ -197,6 +180,22 @@ JobSettings GatherSettings(pappl_job_t* job, pappl_pr_options_t* options) {
 
 }  // namespace
 
+int WaitForChild(pappl_job_t* job, pid_t pid, bool* canceled) {
+  int status = 0;
+  bool signalled = false;
+  for (;;) {
+    pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (done < 0 && errno != EINTR) return -1;
+    if (!signalled && papplJobIsCanceled(job)) {
+      kill(pid, SIGTERM);
+      signalled = *canceled = true;
+    }
+    usleep(20000);
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 std::string FilterPath() { return EnvOr("QEVCP_FILTER", QEV_APP_FILTER); }
 std::string PpdDirectory() { return EnvOr("QEVCP_PPD_DIR", QEV_APP_PPD_DIR); }
 
@@ -231,7 +230,8 @@ bool EngineStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
   // repeats the label itself, as under CUPS, from the header's copy count. A PWG header may
   // carry 0 there (CUPS's raster from a PDF does), which would print no label at all.
   const char* format = papplJobGetFormat(job);
-  bool raster = format && (!strcmp(format, "image/pwg-raster") || !strcmp(format, "image/urf"));
+  bool raster = format && (!strcmp(format, "image/pwg-raster") || !strcmp(format, "image/urf") ||
+                           !strcmp(format, "application/pdf"));
   if (raster && header.NumCopies <= 1 && options->copies > 1)
     header.NumCopies = unsigned(options->copies);
   if (header.NumCopies == 0) header.NumCopies = 1;

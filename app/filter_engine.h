@@ -3,6 +3,7 @@
 #pragma once
 
 #include <pappl/pappl.h>
+#include <sys/types.h>
 
 #include <string>
 
@@ -19,6 +20,10 @@ struct FilterResult {
   std::string tspl;
   std::string messages;
 };
+
+// Waits for a child process of the job, stopping it with SIGTERM if the job is canceled
+// meanwhile; its exit status, or -1 when it was killed or could not be waited for.
+int WaitForChild(pappl_job_t* job, pid_t pid, bool* canceled);
 
 // The text of the last "ERROR: " message in the filter's standard error, or empty.
 std::string LastFilterError(const std::string& messages);

@@ -25,13 +25,17 @@ const std::map<std::string, LabelMode> kLabelModes = {{"tear-off", {"Tear", ""}}
                                                       {"cutter-delayed", {"Cut", "EndOfJob"}},
                                                       {"rewind", {"None", ""}}};
 
-// print-content-optimize -> Halftone choice, used when no halftone was chosen: crisp
-// thresholds for text and codes, error diffusion for photos, clustered dots (which print
-// evenly on a thermal head) for graphics, the adaptive threshold for mixed pages.
-const std::map<std::string, std::string> kContentHalftone = {{"text", "Threshold"},
-                                                             {"graphic", "Clustered"},
-                                                             {"text-and-graphic", "Adaptive"},
-                                                             {"photo", "FloydSteinberg"}};
+// print-content-optimize -> Halftone choices in order of preference, used when no halftone
+// was chosen: crisp thresholds for text and codes, error diffusion for photos, clustered
+// dots (which print evenly on a thermal head) for graphics; mixed pages and "auto" take the
+// automatic choice that thresholds codes and dithers photos where the PPD has it, mixed
+// pages the adaptive threshold where it has not.
+const std::map<std::string, std::vector<std::string>> kContentHalftone = {
+    {"auto", {"Auto"}},
+    {"text", {"Threshold"}},
+    {"graphic", {"Clustered"}},
+    {"text-and-graphic", {"Auto", "Adaptive"}},
+    {"photo", {"FloydSteinberg"}}};
 
 const std::vector<VendorOption> kVendorOptions = {
     {"label-gap-height", "GAPHeight", VendorKind::kNumber, 100},
@@ -151,9 +155,9 @@ std::string BuildFilterOptions(const JobSettings& job, const PpdModel& ppd) {
     else if (ParseNumber(value->second, &number))
       out.SetNearest(v.ppd, number / v.scale);
   }
-  if (!out.Has("Halftone"))
-    if (auto h = kContentHalftone.find(job.contentOptimize); h != kContentHalftone.end())
-      out.Set("Halftone", h->second);
+  if (auto h = kContentHalftone.find(job.contentOptimize); h != kContentHalftone.end())
+    for (const std::string& choice : h->second)
+      if (!out.Has("Halftone")) out.Set("Halftone", choice);
   // Nothing chose a halftone: a PPD with an automatic one gets it, others keep their default.
   if (const PpdOptionChoices* h = ppd.Find("Halftone"); h && !out.Has("Halftone"))
     out.Set("Halftone", ChoiceForKeyword(*h, kAutoHalftone));

@@ -55,26 +55,34 @@ class Canvas {
 
 int Dots(double mm, int dpi) { return int(mm * dpi / 25.4 + 0.5); }
 
+// Width of `text` in the 3 x 5 font: four font pixels a character less the last gap.
+int TextWidth(const std::string& text, int scale) { return (4 * int(text.size()) - 1) * scale; }
+
 void DrawRulers(Canvas& c, const GrayImage& img, int dpi, int scale) {
   int widthMm = int(img.width * 25.4 / dpi), lengthMm = int(img.height * 25.4 / dpi);
   int line = std::max(1, dpi / 200);
   for (int mm = 0; mm <= widthMm; mm++) {
     int x = Dots(mm, dpi), len = Dots(mm % 10 == 0 ? 3 : mm % 5 == 0 ? 2 : 1, dpi);
     c.Fill(x, 0, x + line, len, 0);
-    if (mm % 10 == 0 && mm > 0)
-      c.Text(x + line + 1, Dots(1.5, dpi), std::to_string(mm).c_str(), scale);
+    std::string number = std::to_string(mm);
+    if (mm % 10 == 0 && mm > 0 && x + line + 1 + TextWidth(number, scale) <= img.width)
+      c.Text(x + line + 1, Dots(1.5, dpi), number.c_str(), scale);
   }
   for (int mm = 0; mm <= lengthMm; mm++) {
     int y = Dots(mm, dpi), len = Dots(mm % 10 == 0 ? 3 : mm % 5 == 0 ? 2 : 1, dpi);
     c.Fill(0, y, len, y + line, 0);
-    if (mm % 10 == 0 && mm > 0)
+    if (mm % 10 == 0 && mm > 0 && y + line + 1 + 5 * scale <= img.height)
       c.Text(Dots(1.5, dpi), y + line + 1, std::to_string(mm).c_str(), scale);
   }
 }
 
-void DrawBarcode(Canvas& c, const std::string& digits, int x, int y, int maxWidth, int height) {
-  int modules = 4 + int(digits.size()) * 7 + 5;  // narrow = 1, wide = 3 (7 per digit in pairs)
-  int narrow = maxWidth / (modules + 20);        // room for quiet zones of 10 modules
+void DrawBarcode(Canvas& c, const std::string& digits, int x, int y, int maxWidth, int maxNarrow,
+                 int height) {
+  // Start (4 narrow), two wide and three narrow elements per digit, stop (wide + 2 narrow),
+  // with narrow = 1 and wide = 3 modules.
+  int modules = 4 + int(digits.size()) * 9 + 5;
+  // Room for quiet zones of 10 modules; a fine module shows darkness and bar growth best.
+  int narrow = std::min(maxWidth / (modules + 20), maxNarrow);
   if (narrow < 1 || height <= 0) return;
   x += 10 * narrow;
   auto element = [&](bool bar, bool wide) {
@@ -99,8 +107,10 @@ void DrawBarcode(Canvas& c, const std::string& digits, int x, int y, int maxWidt
 
 GrayImage DrawTestLabel(int widthHmm, int lengthHmm, int dpi) {
   GrayImage img;
-  img.width = int(widthHmm / 2540.0 * dpi + 0.5);
-  img.height = int(lengthHmm / 2540.0 * dpi + 0.5);
+  // Truncated like PAPPL's page raster, so the image reaches the filter unscaled: a scale
+  // by one dot less would drop a row or column of rulers and bars.
+  img.width = int(int64_t(widthHmm) * dpi / 2540);
+  img.height = int(int64_t(lengthHmm) * dpi / 2540);
   if (img.width <= 0 || img.height <= 0 || img.width > 20000 || img.height > 100000) return {};
   img.pixels.assign(size_t(img.width) * size_t(img.height), 255);
   Canvas c(&img);
@@ -115,8 +125,10 @@ GrayImage DrawTestLabel(int widthHmm, int lengthHmm, int dpi) {
   c.Text(left, y, caption.c_str(), scale);
   y += 7 * scale;
 
-  // Gray wedge: eleven steps from white to black.
+  // Gray wedge: eleven steps from white to black in a one-dot frame, so its light end
+  // shows where it begins whatever the halftone makes of it.
   int wedgeHeight = Dots(4, dpi);
+  c.Fill(left - 1, y - 1, right + 1, y + wedgeHeight + 1, 0);
   for (int step = 0; step <= 10; step++) {
     int x0 = left + (right - left) * step / 11, x1 = left + (right - left) * (step + 1) / 11;
     c.Fill(x0, y, x1, y + wedgeHeight, uint8_t(255 - step * 255 / 10));
@@ -125,7 +137,8 @@ GrayImage DrawTestLabel(int widthHmm, int lengthHmm, int dpi) {
 
   char digits[16];
   snprintf(digits, sizeof digits, "%04d%04d", widthMm % 10000, lengthMm % 10000);
-  DrawBarcode(c, digits, left, y, right - left, img.height - Dots(2, dpi) - y);
+  DrawBarcode(c, digits, left, y, right - left, std::max(1, Dots(0.4, dpi)),
+              std::min(img.height - Dots(2, dpi) - y, Dots(15, dpi)));
   return img;
 }
 
