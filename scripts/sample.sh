@@ -15,9 +15,10 @@ SAMPLES=(
 
 ensure_packages "${QEV_INSTALL_PACKAGES[@]}"
 mkdir -p "$OUT/sample"
-log "building the filter"
+log "building the filter, its PPDs, tspl2png and the printer application"
 configure_build installer -DQEV_BUILD_TESTS=OFF -DQEV_BUILD_BENCH=OFF
-build_targets installer rastertoqevcp make_sample_raster make_sample_label qev_ppds tspl2png >"$OUT/build.log" 2>&1 || {
+build_targets installer rastertoqevcp make_sample_raster make_sample_label qev_ppds tspl2png \
+  qevcp-printer-app >"$OUT/build.log" 2>&1 || {
   tail -50 "$OUT/build.log" >&2
   exit 1
 }
