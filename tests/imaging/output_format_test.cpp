@@ -1,5 +1,5 @@
-// Output format conversion: turns, tone and gray, near-white skipping, the column limit and
-// the byte-aligned crop, checked on pages small enough to work out by hand.
+// Output format conversion, worked out by hand: where each turn puts a pixel, and the gray
+// weights, tone and light on the way; the digests pin crops, limits and refusals.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -44,54 +44,6 @@ void Convert(CBmpProcessing& p, const Image& page, Result* r, int rotation = 3, 
                               &r->outLen, &r->header, &r->crop, rotation, 0, 0, COLORLEVELSITEM(),
                               false, brightness, 0, limit, static_cast<int16_t>(skip));
   if (r->given == nullptr) r->out.p = out;
-}
-
-TEST(OutputFormat, EmptyResults) {
-  // A near-white page with skip white, and a page whose content lies only beyond the column
-  // limit: true, a 0 x 0 header at 8 bits, a zero crop and no buffer.
-  Image blank(30, 20, 24, 255), beyond(20, 4, 24, 255);
-  blank.SetBGR(4, 4, 250, 250, 250);
-  beyond.Set(15, 2, 0);
-  for (const Image* page : {&blank, &beyond}) {
-    CBmpProcessing p;
-    Result r;
-    Convert(p, *page, &r, 3, 10);
-    EXPECT_TRUE(r.ok);
-    EXPECT_TRUE(r.out.p == nullptr && r.outLen == 0);
-    EXPECT_EQ(r.Frame(), (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 8}));
-  }
-}
-
-TEST(OutputFormat, CropBoxes) {
-  CBmpProcessing p;
-  Result whole;  // without skip the box is the whole turned page: 5 rows of 3 columns
-  Convert(p, Image(5, 3, 24, 255), &whole, 0, 1000, 0);
-  ASSERT_TRUE(whole.ok);
-  EXPECT_EQ(whole.Frame(), (std::vector<int>{0, 0, 7, 4, 8, 5, 40, 8}));
-  EXPECT_EQ(std::vector<uint8_t>(whole.out.p, whole.out.p + whole.outLen),
-            std::vector<uint8_t>(40, 255));
-
-  Image page(20, 8, 24, 255);  // one black pixel at column 13, row 5: cropped to its byte
-  page.Set(13, 5, 0);
-  Result one;
-  Convert(p, page, &one);
-  EXPECT_EQ(one.Frame(), (std::vector<int>{8, 5, 15, 5, 8, 1, 8, 8}));
-  for (int x = 0; x < 8; ++x) EXPECT_EQ(one.At(x, 0), x == 5 ? 0 : 255) << x;
-
-  // Column limit 10: content beyond it extends the rows but not the columns, and columns
-  // past the limit but inside the rounded width stay white.
-  Image wide(20, 4, 8, 255);
-  wide.Set(3, 1, 0);
-  for (uint32_t x = 0; x < 20; ++x) wide.Set(x, 2, 0);
-  wide.Set(15, 3, 0);
-  Result cut;
-  Convert(p, wide, &cut, 3, 10);
-  EXPECT_EQ(cut.Frame(), (std::vector<int>{0, 1, 15, 3, 16, 3, 48, 8}));
-  EXPECT_EQ(cut.At(3, 0), 0);
-  for (int x = 0; x < 16; ++x) {
-    EXPECT_EQ(cut.At(x, 1), x < 10 ? 0 : 255) << x;
-    EXPECT_EQ(cut.At(x, 2), 255) << x;
-  }
 }
 
 TEST(OutputFormat, GrayWeightsToneAndLight) {
@@ -153,27 +105,6 @@ TEST(OutputFormat, PixelsLandWhereTheTurnPutsThem) {
             << "turn " << c.rotation << " @" << bits << " " << i;
       }
     }
-}
-
-TEST(OutputFormat, CallerBuffersAndRefusals) {
-  CBmpProcessing p;
-  Image page(20, 8, 24, 255);
-  page.Set(13, 5, 0);
-  uint8_t tiny[4] = {};
-  Result small;  // too small: false, nothing copied, the header and crop updated all the same
-  small.given = tiny;
-  small.outLen = sizeof(tiny);
-  Convert(p, page, &small);
-  EXPECT_FALSE(small.ok);
-  EXPECT_EQ(small.outLen, 4u);
-  EXPECT_EQ(small.Frame(), (std::vector<int>{8, 5, 15, 5, 8, 1, 8, 8}));
-  // No source, or a depth other than 8 and 24.
-  Result none, deep;
-  EXPECT_FALSE(p.CoverBMP2OutputFormat(nullptr, 0, &none.out.p, &none.outLen, &none.header,
-                                       &none.crop, 3, 0, 0, COLORLEVELSITEM(), false, 0, 0, 100,
-                                       1));
-  Convert(p, Image(4, 2, 32), &deep);
-  EXPECT_FALSE(deep.ok);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Resampling: point sampling when growing, area sampling when shrinking, with the design's
-// worked examples, the tone settings in 8 and 24 bits, and uniform images through every scale.
+// Resampling and sampling: the worked examples, and uniform images staying uniform through
+// every scale and every point sampler.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -43,49 +43,6 @@ TEST(InvoicResampleImg2, WorkedExamples) {
   EXPECT_EQ(same.At(2, 0), 255);
 }
 
-TEST(InvoicResampleImg2, ToneSettingsInBothDepths) {
-  CBmpProcessing p;
-  Image src(2, 1, 24), dst(2, 1, 24);
-  src.Set(0, 0, 250);
-  src.SetBGR(1, 0, 255, 255, 249);
-  tagColorCFG levels{};
-  levels.sLevels = 150;  // identity table 0: only the near-white rule shows
-  ASSERT_EQ(Resample(p, src, dst, levels), 1);
-  EXPECT_EQ(dst.At(0, 0), 255);
-  EXPECT_EQ(dst.Px(1, 0)[2], 249);
-  levels.sLevels = 300;
-  ASSERT_EQ(Resample(p, src, dst, levels), 1);
-  EXPECT_EQ(dst.At(0, 0), 250);
-
-  // Gamma 2 in table 0 and Light (contrast keeps 128) act on every output pixel; 8-bit gray
-  // passes through the weighted sum unchanged.
-  COLORLEVELSITEM item;
-  item.gamma = 2.0f;
-  p.SetColorLevelsData(&item, 0);
-  p.SetLightTable(0, 100);
-  Image g(2, 2, 8, 128), g4(4, 4, 8);
-  tagColorCFG both{};
-  both.sContrast = 100;
-  both.sLevels = 200;
-  ASSERT_EQ(Resample(p, g, g4, both), 1);
-  EXPECT_EQ(g4.At(3, 3), 64);
-  both.sContrast = 0;
-  ASSERT_EQ(Resample(p, g, g4, both), 1);
-  EXPECT_EQ(g4.At(0, 0), 64);
-}
-
-TEST(InvoicResampleImg2, EmptyOrUndersizedDestinationsAreNotWritten) {
-  CBmpProcessing p;
-  Image src(4, 4, 24, 50), dst(2, 2, 24, 9);
-  uint8_t* out = dst.bits.data();
-  const uint32_t sizes[][3] = {{2, 0, 16}, {0, 2, 16}, {2, 2, 8}};  // width, height, size
-  for (const auto& s : sizes)
-    EXPECT_EQ(p.InvoicResampleImg2(4, 4, 24, src.stride, src.bits.data(), s[0], s[1], 24, &out,
-                                   s[2], tagColorCFG{}, 0, tagRECT{}),
-              1);
-  EXPECT_EQ(dst.bits, std::vector<uint8_t>(dst.bits.size(), 9));
-}
-
 // Growth copies a uniform value exactly; area averaging of a uniform value may lose 1 to the
 // single-precision sums (the design's 254-for-white case), never more.
 struct ResampleCase {
@@ -115,5 +72,33 @@ INSTANTIATE_TEST_SUITE_P(Sizes, UniformResample,
                                            ResampleCase{600, 90, 203, 30, 8, 128},
                                            ResampleCase{50, 10, 20, 40, 24, 200},
                                            ResampleCase{9, 9, 1, 1, 8, 13}));
+
+// Each point sampler reads a uniform image as its own value, inside and across the edge, when
+// its weights sum to 1 (float rounding of the weights may lose 1).
+class UniformSampling : public ::testing::TestWithParam<int> {};
+
+TEST_P(UniformSampling, StaysUniformInsideAndAcrossTheEdge) {
+  for (uint32_t bpp : {8u, 24u}) {
+    Image img(20, 20, bpp, 137);
+    CBmpProcessing p;
+    img.Bind(p);
+    for (float x : {0.0f, 0.3f, 4.5f, 9.75f, 18.9f, 19.0f, -0.4f, 20.3f})
+      for (float y : {0.0f, 7.2f, 19.5f}) {
+        const auto method = static_cast<CBmpProcessing::InterpolationMethod>(GetParam());
+        const tagRGBQUAD c =
+            p.GetPixelColorInterpolated(x, y, method, CBmpProcessing::OverflowClamp, nullptr);
+        EXPECT_TRUE(c.rgbRed >= 136 && c.rgbRed <= 137 && c.rgbGreen == c.rgbRed &&
+                    c.rgbBlue == c.rgbRed)
+            << "bpp " << bpp << " at " << x << "," << y;
+      }
+  }
+}
+
+using P = CBmpProcessing;
+INSTANTIATE_TEST_SUITE_P(Methods, UniformSampling,
+                         ::testing::Values(P::InterpNearest, P::InterpBilinear, P::InterpBSpline,
+                                           P::InterpCubic, P::InterpGeneralizedCubic, P::InterpBox,
+                                           P::InterpHermite, P::InterpQuadratic, P::InterpMitchell,
+                                           P::InterpCatrom));
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Tone state of the image processor: levels curves (built once per table, bad items refused)
-// and the brightness/contrast light table with the per-pixel mapping.
+// Tone tables, worked out by hand: levels curves and the brightness/contrast light table.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -52,39 +51,6 @@ TEST(ToneTables, CurvesMatchWorkedExamples) {
   }
 }
 
-TEST(ToneTables, MasterItemChangesTablesZeroToTwoOnly) {
-  CBmpProcessing p;
-  p.levelsTables[3][10] = 99;  // table 3 is never built
-  const COLORLEVELSITEM item = Item(2.0f);
-  p.SetColorLevelsData(&item, 3);
-  for (int t = 0; t < 3; ++t) {
-    EXPECT_EQ(p.levelsTables[t][128], 64);
-    EXPECT_EQ(p.levelsBuilt[t], 1);
-  }
-  EXPECT_EQ(p.levelsTables[3][10], 99);
-  EXPECT_EQ(p.levelsBuilt[3], 0);
-}
-
-TEST(ToneTables, TableIsBuiltOnceAndBadItemsAreRefused) {
-  CBmpProcessing p;
-  const COLORLEVELSITEM first = Item(2.0f), second = Item(0.5f);
-  p.SetColorLevelsData(&first, 1);
-  p.SetColorLevelsData(&second, 1);
-  EXPECT_EQ(p.levelsTables[1][128], 64);    // still the first curve
-  EXPECT_EQ(p.levelsItems[1].gamma, 0.5f);  // but the item is replaced
-
-  // Null item, empty input range (division by zero), gamma not positive (black raised to an
-  // infinite level) and indexes outside 0..3 leave the table as it was.
-  CBmpProcessing q;
-  q.SetColorLevelsData(nullptr, 0);
-  for (const COLORLEVELSITEM& bad : {Item(1.0f, 200, 100), Item(0.0f), Item(-1.0f), Item(NAN)})
-    q.SetColorLevelsData(&bad, 0);
-  q.SetColorLevelsData(&first, 7);
-  q.SetColorLevelsData(&first, -1);
-  EXPECT_TRUE(IsIdentity(q.levelsTables[0]));
-  EXPECT_EQ(q.levelsBuilt[0], 0);
-}
-
 TEST(ToneTables, LightTableMatchesWorkedExamples) {
   const struct {
     int brightness, contrast;
@@ -106,22 +72,6 @@ TEST(ToneTables, LightTableMatchesWorkedExamples) {
   for (int k = 0; k < 256; ++k) {
     ASSERT_EQ(flat.lightTable[k], 128);
     ASSERT_EQ(identity.lightTable[k], k);
-  }
-}
-
-TEST(ToneTables, LightMapsPixelsInStatedOrder) {
-  const int cases[][7] = {{100, 0, 0, 0, 0, 0, 0},         // brightness; black stays black
-                          {100, 0, 0, 10, 100, 100, 110},  // one channel set: all through the table
-                          {-100, 251, 252, 255, 255, 255, 255},   // all above 250: white
-                          {-100, 250, 255, 255, 150, 155, 155}};  // 250 is not above 250
-  for (const auto& c : cases) {
-    CBmpProcessing p;
-    p.SetLightTable(c[0], 0);
-    uint8_t r = static_cast<uint8_t>(c[1]), g = static_cast<uint8_t>(c[2]),
-            b = static_cast<uint8_t>(c[3]);
-    EXPECT_TRUE(p.Light(r, g, b));
-    EXPECT_EQ(std::vector<int>({r, g, b}), std::vector<int>({c[4], c[5], c[6]}))
-        << c[0] << " " << c[1];
   }
 }
 

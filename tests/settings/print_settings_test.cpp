@@ -87,33 +87,28 @@ TEST_F(PrintSettingsTest, ReadersRunInTheirFixedOrder) {
 }
 
 TEST_F(PrintSettingsTest, DeviceModeAndPageDeviceFromTheHeader) {
+  // Distinct resolutions and a landscape page, so a swapped axis or orientation shows; the
+  // fields are read back through their trace records.
+  cups_page_header2_t header = header_;
+  header.HWResolution[0] = 300;
+  header.HWResolution[1] = 600;
   _DEVMODE dm;
   memset(&dm, 0x5A, sizeof dm);
   _OEMPDEV pdev{};
-  pdev.dwBufSize = 77;  // not one of the derived fields: left alone
   pdev.srcGdiInfo.ptlPhysOffset = {4, 5};
   pdev.dwCurPageNum = pdev.dwPagePrinted = 9;
-  InitDevmode(&dm, &header_);
-  InitOemPDEV(&pdev, &header_);
-  const std::pair<int64_t, int64_t> fields[] = {{dm.dmOrientation, 1},
-                                                {dm.dmPrintQuality, 203},
-                                                {dm.dmYResolution, 203},
-                                                {dm.dmCollate, 0},
-                                                {pdev.bmInfoHeader.biWidth, 800},
-                                                {pdev.bmInfoHeader.biHeight, 600},
-                                                {pdev.bmInfoHeader.biBitCount, 24},
-                                                {pdev.srcGdiInfo.ulVertRes, 600},
-                                                {pdev.srcGdiInfo.ptlPhysOffset.x, 0},
-                                                {pdev.srcGdiInfo.ptlPhysOffset.y, 0},
-                                                {pdev.srcGdiInfo.szlPhysSize.cx, 800},
-                                                {pdev.srcGdiInfo.szlPhysSize.cy, 600},
-                                                {pdev.sCurCopies, 3},
-                                                {pdev.dwCurPageNum, 0},
-                                                {pdev.dwPagePrinted, 0},
-                                                {pdev.dwBufSize, 77}};
-  for (size_t i = 0; i < std::size(fields); ++i) {
-    EXPECT_EQ(fields[i].first, fields[i].second) << "field " << i;
-  }
+  TraceCapture trace;
+  InitDevmode(&dm, &header);
+  InitOemPDEV(&pdev, &header);
+  std::string records;
+  for (const std::string& m : trace.Messages()) records += m + "|";
+  EXPECT_EQ(records,
+            "Init dmPrintQuality: 300, dmYResolution: 600|Init dmOrientation: 1|"
+            "Init dmCollate: 0|Init bmInfoHeader.biWidth: 800|Init bmInfoHeader.biHeight: 600|"
+            "Init bmInfoHeader.biBitCount: 24|Init sCurCopies: 3|Init dwPagePrinted: 0|"
+            "Init dwCurPageNum: 0|Init srcGdiInfo.szlPhysSize.cx: 800|"
+            "Init srcGdiInfo.szlPhysSize.cy: 600|Init srcGdiInfo.ptlPhysOffset.x: 0|"
+            "Init srcGdiInfo.ptlPhysOffset.y: 0|Init srcGdiInfo.ulVertRes: 600|");
 }
 
 TEST_F(PrintSettingsTest, OnlyTheFirstPageConfiguresTheJob) {
