@@ -85,18 +85,24 @@ TEST(OptionLabels, EveryOptionPrintsTheExpectedLabel) {
        {Page(1218, 812, 0, 0, 1217, 811)},
        "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 816 dot,1218 dot\nBITMAP "
        "0,0,102,1218\nPRINT 1,1\n"},
-      {"4 x 6 page turned Left90 is 1218 wide: scaled to 831 so nothing is off the head",
+      {"4 x 6 page turned Left90 is 1218 wide: scaled by f = 831 / 1218 to (int)(812 f) = 554 x "
+       "(int)(1218 f) = 831 before the turn; turned, the 831 columns are cropped to whole bytes "
+       "(832, R 104, the last one blank) and its 554 rows are the label's length",
        "Rotation=Left90",
        {Page(812, 1218, 0, 0, 811, 1217)},
        "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 832 dot,554 dot\nBITMAP "
        "0,0,104,554\nPRINT 1,1\n"},
-      {"top-left 40-dot block of a 4 x 6 page turned Left90 with SavePaper: scaled with the page "
-       "(27 dots), on the head",
+      {"top-left 40-dot block of a 4 x 6 page turned Left90 with SavePaper: the area shrink to "
+       "554 x 831 gives dot 26 source dots 39..39 (27 x 812 / 554 = 39.6) and dot 27 source dots "
+       "40.., so 27 black dots each way (R (26 + 8) / 8 = 4); saved paper: 27 + 8 = 35 long, as "
+       "wide as the 1224-dot turned page capped to (831 + 7) / 8 x 8 = 832",
        "Rotation=Left90 SavePaper=On",
        {Page(812, 1218, 0, 0, 39, 39)},
        "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 832 dot,35 dot\nBITMAP 0,0,4,27\nPRINT "
        "1,1\n"},
-      {"the same with PrintMode=ConvertFirst: content kept where the turned page puts it",
+      {"the same with PrintMode=ConvertFirst: the turned, cropped 40 x 40 block at (0, 772) is "
+       "scaled by 831 / 1218 to (int)27.3 = 27 dots at (0, 526), kept where the page puts it; "
+       "the label is then sized as above",
        "Rotation=Left90 PrintMode=ConvertFirst",
        {Page(812, 1218, 0, 0, 39, 39)},
        "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 832 dot,35 dot\nBITMAP 0,0,4,27\nPRINT "
