@@ -45,6 +45,9 @@ struct tagOEMCFG {
   int16_t sAutoRotate90;
   int16_t sStartOffsetValue;  // millimetres
   int16_t sEndOffsetValue;    // millimetres
+  // The longest label the PPD offers (its largest custom length), in dots at sOutputYDPI;
+  // 0 when the PPD has no custom sizes. Only warned about: the label is still sent.
+  int32_t nMaxLabelLength;
 };
 
 // Device mode, taken from the first page header.

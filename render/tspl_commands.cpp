@@ -72,6 +72,27 @@ const char* LookUp(const SwitchText (&table)[N], int16_t value) {
 // Label lengths of the fixed-height modes 1, 2 and 3, in millimetres.
 constexpr int kFixedLabelLengthMm[] = {297, 210, 148};
 
+// Tells CUPS (and so the user) about a label the printer cannot print whole; the label is
+// sent all the same. Widths are compared in whole bytes, as every label is sized: a page
+// fitted to the widest printed image is rounded up to a byte and carries no dot beyond it.
+void WarnUnprintableLabel(const tagOEMCFG& cfg, uint32_t page, int64_t width, int64_t height) {
+  if (cfg.sMaxOutputWidth > 0) {
+    const int64_t widest = (int64_t{DotsFromMm(cfg.sMaxOutputWidth, cfg.sOutputXDPI)} + 7) / 8 * 8;
+    if (width > widest) {
+      fprintf(stderr,
+              "WARNING: Page %u: the label is %lld dots wide, wider than the widest printed "
+              "image (%lld dots); the printer drops what lies beyond\n",
+              page, static_cast<long long>(width), static_cast<long long>(widest));
+    }
+  }
+  if (cfg.nMaxLabelLength > 0 && height > cfg.nMaxLabelLength) {
+    fprintf(stderr,
+            "WARNING: Page %u: the label is %lld dots long, longer than the longest label the "
+            "printer takes (%d dots); it may be refused or cut short\n",
+            page, static_cast<long long>(height), cfg.nMaxLabelLength);
+  }
+}
+
 }  // namespace
 
 bool CTSPLRenderClass::OutputCRCMD() {
@@ -103,6 +124,8 @@ bool CTSPLRenderClass::OutPutSizeCommand(int32_t width, int32_t height) {
   }
   char buf[kCommandBufferSize] = {};
   snprintf(buf, sizeof buf, "SIZE %d dot,%d dot\r\n", width, SaturateToInt(written_height));
+  WarnUnprintableLabel(cfg, m_pOemPDev ? m_pOemPDev->dwCurPageNum : 0, width,
+                       SaturateToInt(written_height));
   return WriteCommand(buf);
 }
 

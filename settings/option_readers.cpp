@@ -180,6 +180,16 @@ void InitEndOffsetValue(tagOEMCFG* cfg, ppd_file_t* ppd) {
   ReadAlways(cfg, ppd, "EndOffsetValue", &tagOEMCFG::sEndOffsetValue, "sEndOffsetValue");
 }
 
+void InitMaxLabelLength(tagOEMCFG* cfg, ppd_file_t* ppd) {
+  if (cfg == nullptr || ppd == nullptr) return;
+  cfg->nMaxLabelLength = 0;
+  // Points to millimetres to dots, rounded as every length of the label; a PPD's odd value
+  // (negative, not a number, astronomically long) sets no limit rather than a wrong one.
+  const double mm = ppd->variable_sizes ? ppd->custom_max[1] * 25.4 / 72.0 : 0.0;
+  const double dots = mm * 1000.0 * cfg->sOutputYDPI / 25400.0 + 0.5;
+  if (dots >= 1.0 && dots < INT32_MAX) cfg->nMaxLabelLength = static_cast<int32_t>(dots);
+}
+
 void InitBrightness(tagOEMCFG* cfg, ppd_file_t* ppd) {
   ReadSigned200(cfg, ppd, "Brightness", &tagOEMCFG::nBrightness, "nBrightness");
 }

@@ -43,6 +43,8 @@ void InitAutoRotate90(tagOEMCFG* cfg, ppd_file_t* ppd);
 void InitFixedHeight(tagOEMCFG* cfg, ppd_file_t* ppd);
 void InitStartOffsetValue(tagOEMCFG* cfg, ppd_file_t* ppd);
 void InitEndOffsetValue(tagOEMCFG* cfg, ppd_file_t* ppd);
+// The PPD's largest custom length in dots; needs the output resolution read first.
+void InitMaxLabelLength(tagOEMCFG* cfg, ppd_file_t* ppd);
 
 // Limit of nBrightness and nContrast (their choices give -200..200).
 constexpr int32_t kMaxToneAdjust = 10000;

@@ -42,6 +42,7 @@ constexpr OptionReader kReadersAfterDpi[] = {
     InitMaxOutputWidth, InitIsSolidToDashed, InitSolidMinLength,   InitIntervalBlack,
     InitIntervalWhite,  InitSavePaper,       InitPaperMode,        InitPrintSpeed,
     InitAutoRotate90,   InitFixedHeight,     InitStartOffsetValue, InitEndOffsetValue,
+    InitMaxLabelLength,
 };
 
 }  // namespace

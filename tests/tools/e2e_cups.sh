@@ -7,8 +7,9 @@
 #               logs and model directory, a queue made from our PPD by lpinfo/lpadmin -m
 #               and a file: device; lp -n 2 with a darkness and a cut mode. Then the job
 #               status and page accounting (PAGE lines: page_log, job-impressions-completed;
-#               a CMYK raster ends aborted with its ERROR line), and the trace appended
-#               by a filter run as root and by the one cupsd runs as lp.
+#               a CMYK raster ends aborted with its ERROR line), collated copies in
+#               page order, and the trace appended by a filter run as root and by the
+#               one cupsd runs as lp.
 # Usage: e2e_cups.sh cupsfilter|cupsd <rastertoqevcp> <tspl2png> <generated PPD dir>
 # Exit 77 (skipped) when not root or when the CUPS tools are missing.
 set -u
@@ -229,6 +230,25 @@ CONF
   grep -q "\[Job 3\] Job completed" "$log" && fail "the CMYK job ended as completed"
   grep -q "^E .*\[Job 3\] Page 1 skipped: " "$log" || fail "no ERROR line of job 3 in the log"
   echo "job 3: $(grep -m1 "^E .*\[Job 3\] Page 1 skipped" "$log" | sed 's/.*\] Page/Page/')"
+
+  # Collated copies: 3 pages told apart by the width of their box (10, 20 and 30 mm, so
+  # SavePaper crops them to bitmaps of different byte widths). Every label printed, in job
+  # order, is the byte width of its BITMAP repeated by its PRINT count: it must read a b c a b c.
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -dDEVICEWIDTHPOINTS=141.73 \
+    -dDEVICEHEIGHTPOINTS=85.04 -dFIXEDMEDIA -sOutputFile="$work/steps.pdf" \
+    -c "0 setgray 1 1 3 { 28.35 28.35 3 -1 roll 28.35 mul 28.35 rectfill showpage } for" ||
+    fail "ghostscript could not make the 3-page PDF of boxes"
+  lp -d qev -n 2 -o collate=true -o SavePaper=On -o PageSize=50x30mm "$work/steps.pdf" \
+    >/dev/null || fail "lp failed (job 4)"
+  wait_job 4
+  grep -q "\[Job 4\] Job completed" "$log" || fail "job 4 did not complete"
+  labels=$(grep -ao "BITMAP [0-9]*,[0-9]*,[0-9]*,\|PRINT 1,[0-9]*" "$work/out/printer.out" |
+    awk -F, '/^BITMAP/ { width = $3 } /^PRINT/ { for (i = 0; i < $2; ++i) printf "%s ", width }')
+  set -- $labels
+  [ $# = 6 ] && [ "$1 $2 $3" = "$4 $5 $6" ] && [ "$1" != "$2" ] && [ "$2" != "$3" ] &&
+    [ "$1" != "$3" ] || fail "job 4 printed labels of byte widths '$labels', expected a b c a b c"
+  echo "job 4: 3 pages, 2 collated copies: labels of byte widths $labels;" \
+    "$(grep -c "\[Job 4\] PAGE: [0-9]* 1\$" "$log") PAGE lines of one label"
   ;;
 *)
   echo "usage: $0 cupsfilter|cupsd filter tspl2png ppddir"

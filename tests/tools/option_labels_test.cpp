@@ -61,8 +61,22 @@ struct Row {
   const char* why;
   const char* options;
   std::vector<qevtest::RasterPage> pages;
-  const char* expected;  // Commands() of the job's output
+  const char* expected;       // Commands() of the job's output
+  const char* warnings = "";  // the WARNING lines of its standard error
 };
+
+// The lines of a standard error text that start with "WARNING:".
+std::string Warnings(const std::string& err) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < err.size()) {
+    size_t end = err.find('\n', pos);
+    if (end == std::string::npos) end = err.size();
+    if (err.compare(pos, 8, "WARNING:") == 0) out += err.substr(pos, end - pos + 1);
+    pos = end + 1;
+  }
+  return out;
+}
 
 TEST(OptionLabels, EveryOptionPrintsTheExpectedLabel) {
   const Row rows[] = {
@@ -71,18 +85,24 @@ TEST(OptionLabels, EveryOptionPrintsTheExpectedLabel) {
        {Page(1218, 812, 0, 0, 1217, 811)},
        "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 816 dot,1218 dot\nBITMAP "
        "0,0,102,1218\nPRINT 1,1\n"},
-      {"4 x 6 page turned Left90 is 1218 wide: scaled to 831 so nothing is off the head",
+      {"4 x 6 page turned Left90 is 1218 wide: scaled by f = 831 / 1218 to (int)(812 f) = 554 x "
+       "(int)(1218 f) = 831 before the turn; turned, the 831 columns are cropped to whole bytes "
+       "(832, R 104, the last one blank) and its 554 rows are the label's length",
        "Rotation=Left90",
        {Page(812, 1218, 0, 0, 811, 1217)},
        "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 832 dot,554 dot\nBITMAP "
        "0,0,104,554\nPRINT 1,1\n"},
-      {"top-left 40-dot block of a 4 x 6 page turned Left90 with SavePaper: scaled with the page "
-       "(27 dots), on the head",
+      {"top-left 40-dot block of a 4 x 6 page turned Left90 with SavePaper: the area shrink to "
+       "554 x 831 gives dot 26 source dots 39..39 (27 x 812 / 554 = 39.6) and dot 27 source dots "
+       "40.., so 27 black dots each way (R (26 + 8) / 8 = 4); saved paper: 27 + 8 = 35 long, as "
+       "wide as the 1224-dot turned page capped to (831 + 7) / 8 x 8 = 832",
        "Rotation=Left90 SavePaper=On",
        {Page(812, 1218, 0, 0, 39, 39)},
        "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 832 dot,35 dot\nBITMAP 0,0,4,27\nPRINT "
        "1,1\n"},
-      {"the same with PrintMode=ConvertFirst: content kept where the turned page puts it",
+      {"the same with PrintMode=ConvertFirst: the turned, cropped 40 x 40 block at (0, 772) is "
+       "scaled by 831 / 1218 to (int)27.3 = 27 dots at (0, 526), kept where the page puts it; "
+       "the label is then sized as above",
        "Rotation=Left90 PrintMode=ConvertFirst",
        {Page(812, 1218, 0, 0, 39, 39)},
        "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 832 dot,35 dot\nBITMAP 0,0,4,27\nPRINT "
@@ -124,6 +144,22 @@ TEST(OptionLabels, EveryOptionPrintsTheExpectedLabel) {
        {Page(16, 8, 0, 0, 15, 7, 3, true), Page(16, 8, 0, 0, 15, 7, 3, true)},
        "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 16 dot,8 dot\nBITMAP 0,0,2,8\nPRINT 1,3\n"
        "SIZE 16 dot,8 dot\nBITMAP 0,0,2,8\nPRINT 1,3\n"},
+      {"the PPD's longest custom label is 1000 mm = (int)(1000 x 203 / 25.4 + 0.5) = 7992 dots: "
+       "page 1 is exactly that long, page 2 (as a Custom.100x3000mm page) longer; both are sent",
+       "",
+       {Page(16, 7992, 0, 0, 15, 7), Page(16, 8000, 0, 0, 15, 7)},
+       "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 16 dot,7992 dot\nBITMAP 0,0,2,7992\n"
+       "PRINT 1,1\nSIZE 16 dot,8000 dot\nBITMAP 0,0,2,8000\nPRINT 1,1\n",
+       "WARNING: Page 2: the label is 8000 dots long, longer than the longest label the printer "
+       "takes (7992 dots); it may be refused or cut short\n"},
+      {"a block at x 900 of a 1000-dot page converted first is not fitted (only its 48 dots count)"
+       ": label 896 + the cap (831 + 7) / 8 x 8 = 1728 dots, wider than the 832 the head prints",
+       "PrintMode=ConvertFirst",
+       {Page(1000, 16, 900, 0, 939, 15)},
+       "GAP 3 mm,0 mm\nOFFSET 0 mm\nSET CUTTER OFF\nSIZE 1728 dot,24 dot\nBITMAP 896,0,6,16\n"
+       "PRINT 1,1\n",
+       "WARNING: Page 1: the label is 1728 dots wide, wider than the widest printed image (832 "
+       "dots); the printer drops what lies beyond\n"},
   };
   const std::string ppd = std::string(QEV_PPD_DIR) + "/qevcp-tspl-4in-203dpi.ppd";
   for (const Row& row : rows) {
@@ -134,6 +170,7 @@ TEST(OptionLabels, EveryOptionPrintsTheExpectedLabel) {
     const qevtest::RunResult r = qevtest::RunFilter(run);
     EXPECT_EQ(r.exitStatus, 0) << row.why << "\n" << r.err;
     EXPECT_EQ(Commands(r.out), row.expected) << row.why << " (" << row.options << ")";
+    EXPECT_EQ(Warnings(r.err), row.warnings) << row.why << " (" << row.options << ")";
   }
 }
 
