@@ -232,7 +232,8 @@ wait_cups_job() {
 # raster too, by rastertopdf) and the app renders it as it renders an IPP PDF job.
 lp -d label -t cups-pdf -o media=om_50x30mm_50x30mm "$work/box.pdf" >/dev/null || fail "lp failed"
 wait_cups_job 1 "$work/out/cups-pdf.prn"
-PPD="$ppddir/qevcp-tspl-2in-203dpi.ppd" "$filter" 1 test label 1 "" "$work/box-pdf.pwg" \
+# A job that asks for nothing gets print-content-optimize=auto, which picks the Auto halftone.
+PPD="$ppddir/qevcp-tspl-2in-203dpi.ppd" "$filter" 1 test label 1 "Halftone=Auto" "$work/box-pdf.pwg" \
   >"$work/direct-pdf2.tspl" 2>/dev/null || fail "the filter failed on the rendered PDF"
 cmp "$work/direct-pdf2.tspl" "$work/out/cups-pdf.prn" ||
   fail "the TSPL through cupsd differs from the filter's for the same rendering of the PDF"
