@@ -1,5 +1,5 @@
 // The page trace and the page hand-off: each buffered page is given to the renderer with
-// its own geometry, then its buffer is released whatever the outcome.
+// its own geometry, then its buffer is released (kept for the next page) whatever the outcome.
 #include <cstdint>
 #include <cstdlib>
 
@@ -45,6 +45,6 @@ void TransPrintData(int page, CTSPLRenderClass* renderer, bool last) {
     SyncPageGeometry(gBufferedGeometry, page);
     if (renderer) renderer->TransCommand(last);
   }
-  free(gOemPDev.pBufStart);
+  KeepPageBuffer(gOemPDev.pBufStart, gOemPDev.dwBufSize);
   gOemPDev.pBufStart = nullptr;
 }
