@@ -16,17 +16,23 @@ void SwapRedBluePlain(uint8_t* row, uint32_t width) {
 #ifdef QEV_HAVE_SSSE3_PATH
 namespace {
 
-// Swaps five whole pixels (15 bytes) per 16-byte load; byte 15, the next pixel's first
-// byte, is stored back unchanged and handled by the next step.
+// Swaps five whole pixels (15 bytes) per 16-byte shuffle; byte 15, the next pixel's first
+// byte, is stored back unchanged and swapped by the next step. Each step loads its successor
+// before storing, so no load ever reads bytes that a pending store is still writing (which
+// would stall the load until the store completes). Returns the pixels done.
 __attribute__((target("ssse3"))) uint32_t SwapRedBlueSsse3(uint8_t* row, uint32_t width) {
+  const uint64_t bytes = 3 * uint64_t(width);
+  if (bytes < 16) return 0;
   const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
-  uint32_t x = 0;
-  // Each step reads and writes 16 bytes: stop while a whole load stays inside the row.
-  for (; 3 * uint64_t(x) + 16 <= 3 * uint64_t(width); x += 5) {
-    __m128i* p = reinterpret_cast<__m128i*>(row + 3 * uint64_t(x));
-    _mm_storeu_si128(p, _mm_shuffle_epi8(_mm_loadu_si128(p), order));
+  uint64_t at = 0;
+  __m128i cur = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+  for (; at + 31 <= bytes; at += 15) {
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + at + 15));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + at), _mm_shuffle_epi8(cur, order));
+    cur = next;
   }
-  return x;
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(row + at), _mm_shuffle_epi8(cur, order));
+  return uint32_t((at + 15) / 3);
 }
 
 bool HasSsse3() {
