@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "filter/raster_source.h"
 #include "filter/rastoqevtspl.h"
 #include "filter/records.h"
 #include "render/stage_timing.h"
@@ -217,7 +218,7 @@ bool RunInProcess(int dpi, int method, bool render, InProcessTimes* times) {
     return false;
   }
   InitializeSetting(HalftoneOption(method), ppd);
-  cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+  cups_raster_t* raster = OpenCountedRaster(fd);  // as the filter opens it
   CTSPLRenderClass renderer;
   cups_page_header2_t header;
   QuietStdout quiet;
@@ -238,6 +239,7 @@ bool RunInProcess(int dpi, int method, bool render, InProcessTimes* times) {
     gOemPDev.pBufStart = nullptr;
   }
   times->pages += page;
+  ForgetCountedRaster(raster);
   cupsRasterClose(raster);
   close(fd);
   ppdClose(ppd);
