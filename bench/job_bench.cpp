@@ -1,9 +1,10 @@
-// Whole-job benchmarks: 100-page 4 x 6 inch label jobs at 203 and 300 dpi, with threshold and
-// Floyd-Steinberg halftoning. FilterJob runs the built filter as CUPS does (raster read,
-// configuration, pipeline, output, durable trace); ReadOnly is the raster-read floor; Render
-// times the page pipeline in this process, without the trace, stage by stage.
-// Paths: QEV_FILTER_EXE, QEV_BENCH_PPD_DIR, QEV_BENCH_DIR (rasters; default /var/tmp/qev-bench),
-// each defaulting to the build tree around this executable. bench/job_bench.sh runs it all.
+// Whole-job benchmarks: 100-label and one-label 4 x 6 inch jobs at 203 and 300 dpi, with
+// threshold and Floyd-Steinberg halftoning. FilterJob runs the built filter as CUPS does and
+// the libcups read-only floor beside it; ReadOnly is the filter's own page read in this
+// process; Render times the page pipeline in this process, without the trace, stage by stage.
+// Paths: QEV_FILTER_EXE, QEV_FLOOR_EXE, QEV_BENCH_PPD_DIR, QEV_BENCH_DIR (rasters; default
+// /var/tmp/qev-bench), each defaulting to the build tree around this executable; runs per
+// job: QEV_BENCH_RUNS (3). bench/job_bench.sh runs it all.
 #include <benchmark/benchmark.h>
 #include <cups/ppd.h>
 #include <cups/raster.h>
@@ -14,12 +15,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "filter/raster_source.h"
 #include "filter/rastoqevtspl.h"
 #include "filter/records.h"
 #include "render/stage_timing.h"
@@ -100,42 +103,80 @@ std::string RasterPath(int dpi, int pages = kPages) {
   return path;
 }
 
-// The filter as CUPS runs it: a new process per job, the trace written to /tmp/qztspl.log.
+std::string FloorExe() { return EnvOr("QEV_FLOOR_EXE", BuildDir() + "/bench/qev_raster_floor"); }
+
+int RunsPerJob() { return std::max(1, atoi(EnvOr("QEV_BENCH_RUNS", "3").c_str())); }
+
+struct ProcessCost {
+  double wall = 0, cpu = 0;  // seconds, summed over runs
+  long maxRssKb = 0;
+  void Add(double seconds, const struct rusage& ru) {
+    wall += seconds;
+    cpu += ru.ru_utime.tv_sec + ru.ru_utime.tv_usec * 1e-6 + ru.ru_stime.tv_sec +
+           ru.ru_stime.tv_usec * 1e-6;
+    maxRssKb = std::max(maxRssKb, ru.ru_maxrss);
+  }
+};
+
+// One timed run of `args`; false when it did not exit with status 0.
+bool TimedRun(const std::vector<std::string>& args, const std::vector<std::string>& env,
+              ProcessCost* cost, double* seconds) {
+  struct rusage ru {};
+  const auto start = std::chrono::steady_clock::now();
+  const int rc = Spawn(args, env, &ru);
+  const std::chrono::duration<double> d = std::chrono::steady_clock::now() - start;
+  if (rc != 0) return false;
+  cost->Add(d.count(), ru);
+  *seconds = d.count();
+  return true;
+}
+
+// The filter as CUPS runs it (a new process per job, the trace in /tmp/qztspl.log, the
+// QEVCP_TRACE mode inherited from the environment), each run next to a run of the libcups
+// read-only floor on the same raster, so that every figure also comes as a ratio to the floor
+// measured in the same conditions.
 void BM_FilterJob(benchmark::State& state) {
   const int dpi = static_cast<int>(state.range(0));
   const int method = static_cast<int>(state.range(1));
-  const std::string raster = RasterPath(dpi);
+  const int labels = static_cast<int>(state.range(2));
+  const std::string raster = RasterPath(dpi, labels);
   const std::vector<std::string> args = {
       FilterExe(), "1", "bench", "job", "1", HalftoneOption(method), raster};
   const std::vector<std::string> env = {"PPD=" + PpdPath(dpi)};
-  long maxRssKb = 0;
-  double cpuSeconds = 0, wallSeconds = 0;
-  int runs = 0;
+  ProcessCost filter, floor;
   for (auto _ : state) {
-    struct rusage ru {};
-    const auto start = std::chrono::steady_clock::now();
-    const int rc = Spawn(args, env, &ru);
-    const std::chrono::duration<double> d = std::chrono::steady_clock::now() - start;
-    if (rc != 0) {
+    double seconds = 0, ignored = 0;
+    if (!TimedRun({FloorExe(), raster}, {}, &floor, &ignored)) {
+      state.SkipWithError("the floor did not run (build qev_raster_floor, samples)");
+      return;
+    }
+    if (!TimedRun(args, env, &filter, &seconds)) {
       state.SkipWithError("the filter did not run (build rastertoqevcp, the PPDs, samples)");
       return;
     }
-    state.SetIterationTime(d.count());
-    maxRssKb = std::max(maxRssKb, ru.ru_maxrss);
-    cpuSeconds += ru.ru_utime.tv_sec + ru.ru_utime.tv_usec * 1e-6 + ru.ru_stime.tv_sec +
-                  ru.ru_stime.tv_usec * 1e-6;
-    wallSeconds += d.count();
-    ++runs;
+    state.SetIterationTime(seconds);
   }
-  state.counters["pages_per_s"] = kPages * runs / wallSeconds;
-  state.counters["cpu_ms_per_page"] = 1000.0 * cpuSeconds / (kPages * runs);
-  state.counters["maxrss_MiB"] = maxRssKb / 1024.0;
+  const double runs = static_cast<double>(state.iterations());
+  state.counters["labels_per_s"] = labels * runs / filter.wall;
+  state.counters["job_ms"] = 1000.0 * filter.wall / runs;
+  state.counters["cpu_ms_per_label"] = 1000.0 * filter.cpu / (labels * runs);
+  state.counters["maxrss_MiB"] = filter.maxRssKb / 1024.0;
+  state.counters["wall_x_floor"] = filter.wall / floor.wall;
+  state.counters["cpu_x_floor"] = filter.cpu / floor.cpu;
+  state.counters["rss_x_floor"] = static_cast<double>(filter.maxRssKb) / floor.maxRssKb;
+}
+void FilterJobArgs(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"dpi", "halftone", "labels"});
+  for (int labels : {kPages, 1}) {
+    for (int dpi : {203, 300}) {
+      for (int method : {1, 2}) b->Args({dpi, method, labels});
+    }
+  }
 }
 BENCHMARK(BM_FilterJob)
-    ->ArgsProduct({{203, 300}, {1, 2}})
-    ->ArgNames({"dpi", "halftone"})
+    ->Apply(FilterJobArgs)
     ->UseManualTime()
-    ->Iterations(2)
+    ->Iterations(RunsPerJob())
     ->Unit(benchmark::kMillisecond);
 
 // Standard output goes to /dev/null while a job renders in this process.
@@ -177,7 +218,7 @@ bool RunInProcess(int dpi, int method, bool render, InProcessTimes* times) {
     return false;
   }
   InitializeSetting(HalftoneOption(method), ppd);
-  cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+  cups_raster_t* raster = OpenCountedRaster(fd);  // as the filter opens it
   CTSPLRenderClass renderer;
   cups_page_header2_t header;
   QuietStdout quiet;
@@ -198,6 +239,7 @@ bool RunInProcess(int dpi, int method, bool render, InProcessTimes* times) {
     gOemPDev.pBufStart = nullptr;
   }
   times->pages += page;
+  ForgetCountedRaster(raster);
   cupsRasterClose(raster);
   close(fd);
   ppdClose(ppd);
@@ -267,23 +309,5 @@ BENCHMARK(BM_Render)
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
-
-// Peak memory of the filter process for a one-page 300 dpi job (the job above holds one page
-// at a time, so its peak is the same).
-void BM_FilterOnePage300(benchmark::State& state) {
-  const std::string raster = RasterPath(300, 1);
-  long maxRssKb = 0;
-  for (auto _ : state) {
-    struct rusage ru {};
-    if (Spawn({FilterExe(), "1", "bench", "job", "1", HalftoneOption(2), raster},
-              {"PPD=" + PpdPath(300)}, &ru) != 0) {
-      state.SkipWithError("the filter did not run");
-      return;
-    }
-    maxRssKb = std::max(maxRssKb, ru.ru_maxrss);
-  }
-  state.counters["maxrss_MiB"] = maxRssKb / 1024.0;
-}
-BENCHMARK(BM_FilterOnePage300)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The page trace and the page hand-off: each buffered page is given to the renderer with
-// its own geometry, then its buffer is released whatever the outcome. The labels a page
-// printed are reported to CUPS ("PAGE: page copies") for its page log and quotas.
+// its own geometry, then its buffer is kept for the next page whatever the outcome. The labels
+// a page printed are reported to CUPS ("PAGE: page copies") for its page log and quotas.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -52,6 +52,6 @@ void TransPrintData(int page, CTSPLRenderClass* renderer, bool last) {
       if (labels > 0) fprintf(stderr, "PAGE: %d %llu\n", page, (unsigned long long)labels);
     }
   }
-  free(gOemPDev.pBufStart);
+  KeepPageBuffer(gOemPDev.pBufStart, gOemPDev.dwBufSize);
   gOemPDev.pBufStart = nullptr;
 }

@@ -1,5 +1,6 @@
-// The page read: validates the header, allocates the page buffer and converts each raster
-// row into it (24-bit R, G, B stored B, G, R; gray and 1-bit pages stored as 8-bit gray).
+// The page read: validates the header, takes the page buffer (kept from the previous page
+// when it is large enough) and reads the raster rows into it (24-bit R, G, B stored B, G, R;
+// gray and 1-bit pages stored as 8-bit gray), the whole page in one call where libcups allows.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,8 @@
 
 #include "filter/page_format.h"
 #include "filter/page_geometry.h"
+#include "filter/pixel_swap.h"
+#include "filter/raster_source.h"
 #include "filter/rastoqevtspl.h"
 #include "filter/records.h"
 #include "logging/vanta.h"
@@ -25,29 +28,77 @@ struct FreeDeleter {
 
 inline uint8_t Bit(const uint8_t* src, uint32_t x) { return (src[x >> 3] >> (7 - (x & 7))) & 1; }
 
-// Converts one raster row (`src`, cupsBytesPerLine bytes) into a page-buffer row.
-void ConvertRow(PixelFormat format, const uint8_t* src, uint8_t* dst, uint32_t width) {
-  switch (format) {
-    case PixelFormat::kRgb24:
-      for (uint32_t x = 0; x < width; ++x) {
-        dst[3 * x] = src[3 * x + 2];
-        dst[3 * x + 1] = src[3 * x + 1];
-        dst[3 * x + 2] = src[3 * x];
-      }
-      break;
-    case PixelFormat::kGray8:
-      memcpy(dst, src, width);
-      break;
-    case PixelFormat::kGray8Inverted:
-      for (uint32_t x = 0; x < width; ++x) dst[x] = uint8_t(255 - src[x]);
-      break;
-    case PixelFormat::kBit1White:
-      for (uint32_t x = 0; x < width; ++x) dst[x] = Bit(src, x) ? 255 : 0;
-      break;
-    case PixelFormat::kBit1Black:
-      for (uint32_t x = 0; x < width; ++x) dst[x] = Bit(src, x) ? 0 : 255;
-      break;
+// True for the formats whose raster row is as long as the page-buffer row's pixels, so the
+// row can be read straight into the page buffer and converted where it lies.
+bool SameSize(PixelFormat format) {
+  return format == PixelFormat::kRgb24 || format == PixelFormat::kGray8 ||
+         format == PixelFormat::kGray8Inverted;
+}
+
+// Converts `rows` rows of a same-size format in place in the page buffer.
+void ConvertInPlace(PixelFormat format, uint8_t* buf, uint32_t stride, uint32_t width,
+                    uint32_t rows) {
+  if (format == PixelFormat::kRgb24 && stride == 3 * uint64_t(width)) {
+    SwapRedBlue(buf, width * rows);  // no row padding: the rows are one run of pixels
+    return;
   }
+  for (uint32_t y = 0; y < rows; ++y) {
+    uint8_t* row = buf + uint64_t(y) * stride;
+    if (format == PixelFormat::kRgb24) {
+      SwapRedBlue(row, width);
+    } else if (format == PixelFormat::kGray8Inverted) {
+      for (uint32_t x = 0; x < width; ++x) row[x] = uint8_t(255 - row[x]);
+    }
+  }
+}
+
+// Expands one 1-bit raster row (`src`) into a page-buffer row of 8-bit gray.
+void ExpandBits(PixelFormat format, const uint8_t* src, uint8_t* dst, uint32_t width) {
+  const uint8_t set = format == PixelFormat::kBit1White ? 255 : 0;
+  for (uint32_t x = 0; x < width; ++x) dst[x] = Bit(src, x) ? set : uint8_t(255 - set);
+}
+
+// The page buffer is kept from one page to the next: every page of a job needs the same
+// few megabytes, and fresh memory would cost the kernel a page fault and a zeroed page per
+// 4 KiB every time.
+struct SpareBuffer {
+  std::unique_ptr<uint8_t, FreeDeleter> data;
+  uint32_t capacity = 0;
+};
+SpareBuffer gSpare;
+
+uint8_t* TakePageBuffer(uint32_t size) {
+  if (gSpare.data && gSpare.capacity >= size) {
+    gSpare.capacity = 0;
+    return gSpare.data.release();
+  }
+  gSpare = SpareBuffer{};
+  return static_cast<uint8_t*>(malloc(size));
+}
+
+// Reads the page's pixel rows into `buf` (which need not be zeroed) and returns how many
+// rows arrived whole; a failed read ends the page.
+uint32_t ReadRows(cups_raster_t* raster, const PageLayout& layout, uint32_t bpl, uint8_t* buf,
+                  uint8_t* bits) {
+  uint64_t before = 0;
+  if (SameSize(layout.format) && bpl == layout.stride && CountedRasterBytes(raster, &before)) {
+    // One call for the whole page; after a short read the byte count says which rows are
+    // complete (libcups copies uncompressed data straight into `buf`).
+    if (cupsRasterReadPixels(raster, buf, layout.bufSize) == layout.bufSize) return layout.height;
+    uint64_t after = before;
+    CountedRasterBytes(raster, &after);
+    return uint32_t(std::min<uint64_t>((after - before) / bpl, layout.height));
+  }
+  for (uint32_t y = 0; y < layout.height; ++y) {
+    uint8_t* row = buf + uint64_t(y) * layout.stride;
+    if (bits) {
+      if (cupsRasterReadPixels(raster, bits, bpl) != bpl) return y;
+      ExpandBits(layout.format, bits, row, layout.width);
+    } else if (cupsRasterReadPixels(raster, row, bpl) != bpl) {
+      return y;
+    }
+  }
+  return layout.height;
 }
 
 void ReportSkipped(int page, const std::string& reason) {
@@ -74,7 +125,8 @@ void DiscardPageData(const cups_page_header2_t& header, cups_raster_t* raster) {
 
 void GetPrintData(cups_page_header2_t* header, cups_raster_t* raster, int page) {
   if (!raster || !header) return;
-  free(gOemPDev.pBufStart);  // normally already released by the hand-off
+  // Normally already handed back by TransPrintData.
+  KeepPageBuffer(gOemPDev.pBufStart, gOemPDev.dwBufSize);
   gOemPDev.pBufStart = nullptr;
   gOemPDev.dwBufSize = 0;
 
@@ -86,19 +138,39 @@ void GetPrintData(cups_page_header2_t* header, cups_raster_t* raster, int page) 
     return;
   }
   const uint32_t bpl = header->cupsBytesPerLine;
-  std::unique_ptr<uint8_t, FreeDeleter> buffer(static_cast<uint8_t*>(calloc(layout.bufSize, 1)));
-  std::unique_ptr<uint8_t, FreeDeleter> row(static_cast<uint8_t*>(calloc(bpl, 1)));
-  if (!buffer || !row) {
+  std::unique_ptr<uint8_t, FreeDeleter> buffer(TakePageBuffer(layout.bufSize));
+  std::unique_ptr<uint8_t, FreeDeleter> bits;
+  if (!SameSize(layout.format)) bits.reset(static_cast<uint8_t*>(malloc(bpl)));
+  if (!buffer || (!SameSize(layout.format) && !bits)) {
     ReportSkipped(page, "out of memory for the page buffer");
     DiscardPageData(*header, raster);
     return;
   }
-  // A failed read ends the page: the rows not read stay zero.
-  for (uint32_t y = 0; y < layout.height; ++y) {
-    if (cupsRasterReadPixels(raster, row.get(), bpl) != bpl) break;
-    ConvertRow(layout.format, row.get(), buffer.get() + uint64_t(y) * layout.stride, layout.width);
+  const uint32_t rows = ReadRows(raster, layout, bpl, buffer.get(), bits.get());
+  if (SameSize(layout.format)) {
+    ConvertInPlace(layout.format, buffer.get(), layout.stride, layout.width, rows);
   }
+  // The buffer is not cleared beforehand: zero what the rows did not fill, that is the row
+  // padding and every row past a failed read (including one that arrived in part).
+  const uint32_t used = SameSize(layout.format) ? bpl : layout.width;
+  if (used < layout.stride) {
+    for (uint32_t y = 0; y < rows; ++y) {
+      memset(buffer.get() + uint64_t(y) * layout.stride + used, 0, layout.stride - used);
+    }
+  }
+  memset(buffer.get() + uint64_t(rows) * layout.stride, 0,
+         layout.bufSize - uint64_t(rows) * layout.stride);
   gOemPDev.pBufStart = buffer.release();
   gOemPDev.dwBufSize = layout.bufSize;
   gBufferedGeometry = GeometryOf(layout);
+}
+
+void KeepPageBuffer(uint8_t* buffer, uint32_t size) {
+  if (!buffer) return;
+  if (gSpare.data && gSpare.capacity >= size) {
+    free(buffer);
+    return;
+  }
+  gSpare.data.reset(buffer);
+  gSpare.capacity = size;
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "filter/raster_source.h"
 #include "filter/rastoqevtspl.h"
 #include "logging/vanta.h"
 
@@ -32,7 +33,7 @@ int OpenPageStream(int argc, int* fd, char* argv[], cups_raster_t** raster) {
     *fd = 0;
   }
   // A null stream (no valid synchronisation word) simply yields no page.
-  *raster = cupsRasterOpen(*fd, CUPS_RASTER_READ);
+  *raster = OpenCountedRaster(*fd);
   return 0;
 }
 
@@ -63,6 +64,7 @@ void InitializeSetting(const char* options, ppd_file_t* ppd) {
 
 void CloseStreamFile(ppd_file_t* ppd, cups_raster_t* raster, int fd, int pages) {
   if (ppd) ppdClose(ppd);
+  ForgetCountedRaster(raster);
   if (raster) cupsRasterClose(raster);
   if (fd != 0 && fd >= 0) close(fd);
   // Also when the input held no raster stream at all (an empty file or pipe); a job cancelled

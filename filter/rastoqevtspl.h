@@ -6,6 +6,7 @@
 #include <cups/raster.h>
 
 #include <csignal>
+#include <cstdint>
 
 class CTSPLRenderClass;
 
@@ -40,13 +41,17 @@ void CancelJob(int sig);
 // Writes the page header to the trace (nineteen records).
 void StartPage(ppd_file_t* ppd, cups_page_header2_t* header, int page);
 
-// Reads the page's pixels into a new page buffer (gOemPDev.pBufStart). A header that fails
+// Reads the page's pixels into the page buffer (gOemPDev.pBufStart). A header that fails
 // validation gets one "ERROR: ..." line naming page `page`; its pixel data is consumed so
 // the stream stays in step, and no buffer is made.
 void GetPrintData(cups_page_header2_t* header, cups_raster_t* raster, int page = 0);
 
 // Renders the buffered page (number `page`) and releases the buffer.
 void TransPrintData(int page, CTSPLRenderClass* renderer, bool last);
+
+// Takes back a released page buffer of `size` bytes (handed over; null is ignored) so that
+// the next page read can reuse it instead of asking the system for fresh memory.
+void KeepPageBuffer(uint8_t* buffer, uint32_t size);
 
 // Closes the PPD, the raster stream and the input file; reports a job without pages.
 void CloseStreamFile(ppd_file_t* ppd, cups_raster_t* raster, int fd, int pages);

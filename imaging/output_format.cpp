@@ -246,7 +246,21 @@ void SetEmptyResult(tagBITMAPINFOHEADER* header, tagRECT* crop) {
   header->biSizeImage = 0;
 }
 
+// Makes `buffer` hold at least `size` bytes; its content is not kept.
+bool GrowBuffer(CBmpProcessing::ReusableBuffer* buffer, uint32_t size) {
+  if (buffer->data && buffer->capacity >= size) return true;
+  std::free(buffer->data);
+  buffer->data = static_cast<uint8_t*>(std::malloc(size > 0 ? size : 1));
+  buffer->capacity = buffer->data ? size : 0;
+  return buffer->data != nullptr;
+}
+
 }  // namespace
+
+void CBmpProcessing::SetConversionBuffers(ReusableBuffer* frame, ReusableBuffer* result) {
+  convFrame = frame;
+  convResult = result;
+}
 
 bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen*/, uint8_t** out,
                                            uint32_t* outLen, tagBITMAPINFOHEADER* header,
@@ -269,13 +283,19 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
   const int64_t S = ((N * 8 + 31) / 32) * 4;
   if (R * S > std::numeric_limits<uint32_t>::max()) return false;  // no sane page is that big
   // Every byte of the first N columns receives a pixel; only the row padding needs its white.
-  uint8_t* mid = static_cast<uint8_t*>(std::malloc(R * S > 0 ? R * S : 1));
+  const uint32_t midSize = static_cast<uint32_t>(R * S > 0 ? R * S : 1);
+  uint8_t* mid = convFrame ? (GrowBuffer(convFrame, midSize) ? convFrame->data : nullptr)
+                           : static_cast<uint8_t*>(std::malloc(midSize));
+  // A lent frame stays with its lender.
+  auto releaseMid = [&] {
+    if (!convFrame) std::free(mid);
+  };
   // Quarter turns convert up to eight source rows (those within the column limit) at a time.
   const int64_t lineBytes = quarter ? std::min<int64_t>(8, N) * W : 0;
   uint8_t* line = static_cast<uint8_t*>(std::malloc(lineBytes > 0 ? lineBytes : 1));
   GrayLut* lut = static_cast<GrayLut*>(std::malloc(sizeof(GrayLut)));
   if (mid == nullptr || line == nullptr || lut == nullptr) {
-    std::free(mid);
+    releaseMid();
     std::free(line);
     std::free(lut);
     return false;
@@ -300,7 +320,7 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
   // as empty as a blank one (otherwise the box would come out with a negative width).
   if (box.maxRow < 0 || box.maxCol < 0) {
     SetEmptyResult(header, crop);
-    std::free(mid);
+    releaseMid();
     return true;
   }
   const int64_t left = box.minCol & ~int64_t{7};
@@ -316,20 +336,25 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
   header->biSizeImage = size;
 
   const int64_t copy = std::min(outStride, S - left);
+  bool whiten = false;  // the columns past the frame get white; every other byte is copied
   if (*out == nullptr) {
-    *out = static_cast<uint8_t*>(std::malloc(size));
+    *out = convResult ? (GrowBuffer(convResult, size) ? convResult->data : nullptr)
+                      : static_cast<uint8_t*>(std::malloc(size));
     if (*out == nullptr) {
-      std::free(mid);
+      releaseMid();
       return false;
     }
-    if (copy < outStride) std::memset(*out, 255, size);  // else every byte is copied below
+    whiten = copy < outStride;
     *outLen = size;
   } else if (*outLen < size) {
-    std::free(mid);
+    releaseMid();
     return false;
   }
-  for (int64_t i = 0; i < height; ++i)
-    std::memcpy(*out + i * outStride, mid + (box.minRow + i) * S + left, copy);
-  std::free(mid);
+  for (int64_t i = 0; i < height; ++i) {
+    uint8_t* row = *out + i * outStride;
+    std::memcpy(row, mid + (box.minRow + i) * S + left, copy);
+    if (whiten) std::memset(row + copy, 255, outStride - copy);
+  }
+  releaseMid();
   return true;
 }

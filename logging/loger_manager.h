@@ -18,6 +18,7 @@ namespace vanta {
 constexpr int kMaxLoggers = 20;
 constexpr size_t kMaxPooledRecords = 200;
 constexpr int kStartTimeoutMs = 3000;
+constexpr int kHousekeepingMs = 50;
 
 // Change kinds applied through hotChange (also the LogDataType values of such records).
 enum LogDataType : int32_t {
@@ -108,6 +109,7 @@ class LogerManager final : public ThreadHelper, public IVantaManager {
   std::vector<LogData*> queue;
   std::vector<LogData*> queueSwap;
   SemHelper startSem;
+  WakeHelper stopWake;  // cuts the thread's housekeeping pause short on stop
   std::string configPath;
   uint32_t checksum = 0;
   std::atomic<int32_t> autoUpdateInterval{0};

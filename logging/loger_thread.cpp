@@ -8,13 +8,6 @@
 
 namespace quorvel {
 namespace vanta {
-namespace {
-void sleepMs(long ms) {
-  struct timespec pause = {ms / 1000, (ms % 1000) * 1000 * 1000};
-  nanosleep(&pause, nullptr);
-}
-}  // namespace
-
 bool LogerManager::start() {
   if (running.load() || isStarted()) return false;
   startSem.create(0);
@@ -24,7 +17,8 @@ bool LogerManager::start() {
 
 bool LogerManager::stop() {
   if (!running.load()) return false;
-  running.store(false);
+  // Wake the thread from its housekeeping pause instead of letting the pause run out.
+  stopWake.clearAndWake(running);
   wait();
   freePool();
   return true;
@@ -67,7 +61,7 @@ void LogerManager::run() {
     for (int id = 0; id <= lastId.load(); ++id) {
       if (!loggers[id].enable) closeFile(id);
     }
-    sleepMs(50);
+    stopWake.sleepUnless(kHousekeepingMs, running);
     if (!running.load()) {
       for (int id = 0; id <= lastId.load(); ++id) {
         if (!loggers[id].enable) continue;

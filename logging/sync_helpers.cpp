@@ -49,16 +49,33 @@ bool SemHelper::wait(int timeoutMs) {
     }
     return true;
   }
-  const auto begin = std::chrono::steady_clock::now();
-  for (;;) {
-    struct timespec pause = {0, 50 * 1000 * 1000};
-    nanosleep(&pause, nullptr);
-    if (sem_trywait(&sem_) == 0) return true;
-    if (errno != EAGAIN && errno != EINTR) return false;
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - begin);
-    if (elapsed.count() > timeoutMs) return false;
+  // Wait on the semaphore itself, so the caller goes on the moment it is posted; the
+  // deadline is on the monotonic clock so a clock change cannot stretch it.
+  struct timespec deadline;
+  clock_gettime(CLOCK_MONOTONIC, &deadline);
+  deadline.tv_sec += timeoutMs / 1000;
+  deadline.tv_nsec += long(timeoutMs % 1000) * 1000 * 1000;
+  if (deadline.tv_nsec >= 1000 * 1000 * 1000) {
+    deadline.tv_sec += 1;
+    deadline.tv_nsec -= 1000 * 1000 * 1000;
   }
+  for (;;) {
+    if (sem_clockwait(&sem_, CLOCK_MONOTONIC, &deadline) == 0) return true;
+    if (errno != EINTR) return false;  // ETIMEDOUT or a broken semaphore
+  }
+}
+
+void WakeHelper::sleepUnless(int ms, const std::atomic<bool>& stay) {
+  std::unique_lock<std::mutex> hold(mutex_);
+  cond_.wait_for(hold, std::chrono::milliseconds(ms), [&] { return !stay.load(); });
+}
+
+void WakeHelper::clearAndWake(std::atomic<bool>& stay) {
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    stay.store(false);
+  }
+  cond_.notify_all();
 }
 
 bool SemHelper::post() { return created_ && sem_post(&sem_) == 0; }

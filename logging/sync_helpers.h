@@ -5,6 +5,8 @@
 #include <pthread.h>
 #include <semaphore.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 namespace quorvel {
@@ -71,7 +73,7 @@ class SemHelper {
 
   // (Re)creates the semaphore with the given count; false on failure.
   bool create(unsigned int initial);
-  // timeoutMs <= 0 blocks; otherwise polls every 50 ms until the timeout has passed.
+  // timeoutMs <= 0 blocks; otherwise waits at most timeoutMs milliseconds for a post.
   bool wait(int timeoutMs);
   bool post();
   bool isCreated() const { return created_; }
@@ -79,6 +81,20 @@ class SemHelper {
  private:
   sem_t sem_{};
   bool created_ = false;
+};
+
+// A pause that another thread can cut short: the sleeper waits until the time is up or the
+// flag it watches goes false, whichever comes first.
+class WakeHelper {
+ public:
+  // Sleeps up to `ms` milliseconds while `stay` is true.
+  void sleepUnless(int ms, const std::atomic<bool>& stay);
+  // Sets `stay` to false and wakes the sleeper at once (no wake-up can be missed in between).
+  void clearAndWake(std::atomic<bool>& stay);
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cond_;
 };
 
 }  // namespace vanta

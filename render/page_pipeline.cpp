@@ -63,13 +63,45 @@ struct WorkingImage {
     owned = std::move(image);
     data = owned.get();
   }
+  // A buffer the job keeps (not owned here) becomes the image.
+  void Borrow(uint8_t* image) {
+    owned.reset();
+    data = image;
+  }
   // A stage's result replaces the image only when both exist.
   void Replace(MallocBytes out) {
     if (!data || !out) return;
     VLOG_DEBUG("databuf2: 0x%x, databuf3: 0x%x", Low32(data), Low32(out.get()));
     Take(std::move(out));
   }
+  void ReplaceBorrowed(uint8_t* out) {
+    if (!data || !out) return;
+    VLOG_DEBUG("databuf2: 0x%x, databuf3: 0x%x", Low32(data), Low32(out));
+    Borrow(out);
+  }
 };
+
+// The two page-sized images every page needs (the conversion's frame and its cropped result;
+// the frame then takes the halftoned page), kept for the whole job so that pages reuse the
+// same memory: fresh memory costs the kernel a fault and a zeroed page per 4 KiB each time.
+// Together they are no larger than the two images a page held at once when each was fresh.
+struct JobImages {
+  CBmpProcessing::ReusableBuffer frame, result;
+  ~JobImages() {
+    free(frame.data);
+    free(result.data);
+  }
+};
+JobImages gJobImages;
+
+// `buffer` with room for `size` bytes (its content not kept); null when memory runs out.
+uint8_t* Reserve(CBmpProcessing::ReusableBuffer& buffer, uint32_t size) {
+  if (buffer.data && buffer.capacity >= size) return buffer.data;
+  free(buffer.data);
+  buffer.data = static_cast<uint8_t*>(malloc(size > 0 ? size : 1));
+  buffer.capacity = buffer.data ? size : 0;
+  return buffer.data;
+}
 
 MallocBytes Adopt(uint8_t* p) { return MallocBytes(p); }
 
@@ -78,7 +110,9 @@ class PagePipeline {
  public:
   PagePipeline(CTSPLRenderClass& renderer, const tagOEMCFG& cfg, const _DEVMODE& dev,
                _OEMPDEV& pdev)
-      : renderer_(renderer), cfg_(cfg), dev_(dev), pdev_(pdev) {}
+      : renderer_(renderer), cfg_(cfg), dev_(dev), pdev_(pdev) {
+    proc_.SetConversionBuffers(&gJobImages.frame, &gJobImages.result);
+  }
 
   void Run(bool last);
 
@@ -175,12 +209,12 @@ bool PagePipeline::ConvertToGray(const uint8_t* src, uint32_t srcLen, int32_t ca
   proc_.CoverBMP2OutputFormat(src, srcLen, &out, &outLen, &header_, &rect_, rotationType_, 0, 0,
                               levels_, cfg_.sMirror != 0, cfg_.nBrightness, cfg_.nContrast, cap,
                               skipWhite);
-  MallocBytes result = Adopt(out);
+  // The result is the job's kept image (see JobImages), not a buffer to release.
   if (!work_.data) {
-    work_.Take(std::move(result));
+    work_.Borrow(out);
     work_.len = outLen;
   } else {
-    work_.Replace(std::move(result));
+    work_.ReplaceBorrowed(out);
   }
   return out != nullptr;
 }
@@ -337,10 +371,15 @@ bool PagePipeline::Halftone() {
   // Outside 1..11 the dither would write nothing and print a blank label.
   const int method =
       cfg_.sHalftoneMethod >= 1 && cfg_.sHalftoneMethod <= 10 ? cfg_.sHalftoneMethod : 1;
-  MallocBytes scratch = AllocFilled(work_.len, 255);
+  // The conversion's frame is free by now and takes the halftoned page, unless it is the
+  // image being halftoned.
+  CBmpProcessing::ReusableBuffer& target =
+      work_.data == gJobImages.frame.data ? gJobImages.result : gJobImages.frame;
+  uint8_t* scratch = Reserve(target, work_.len);
   if (!scratch) return SkipPage("not enough memory");
-  proc_.Dither(method, work_.data, scratch.get(), H_, W_, S_, 0, negative);
-  work_.Take(std::move(scratch));
+  memset(scratch, 255, work_.len);
+  proc_.Dither(method, work_.data, scratch, H_, W_, S_, 0, negative);
+  work_.Borrow(scratch);
   return true;
 }
 

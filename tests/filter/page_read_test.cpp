@@ -3,6 +3,7 @@
 // memory while the stream stays in step for the next page.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +12,8 @@
 
 #include "filter/page_format.h"
 #include "filter/page_geometry.h"
+#include "filter/pixel_swap.h"
+#include "filter/raster_source.h"
 #include "filter/rastoqevtspl.h"
 #include "filter/records.h"
 #include "tests/support/filter_runner.h"
@@ -19,16 +22,24 @@
 namespace qevtest {
 namespace {
 
-// Opens a raster file written from `pages` and reads pages through GetPrintData.
+// Opens a raster file written from `pages`, less its last `cutBytes` bytes, and reads pages
+// through GetPrintData. A `counted` stream is the filter's own (whole pages in one read);
+// otherwise a plain libcups stream, which the page read takes row by row.
 class PageReader {
  public:
-  explicit PageReader(const std::vector<RasterPage>& pages) {
-    EXPECT_TRUE(WriteRasterFile(dir_.file("in.ras"), pages));
-    fd_ = open(dir_.file("in.ras").c_str(), O_RDONLY);
-    raster_ = cupsRasterOpen(fd_, CUPS_RASTER_READ);
+  explicit PageReader(const std::vector<RasterPage>& pages, bool counted = false,
+                      off_t cutBytes = 0) {
+    const std::string path = dir_.file("in.ras");
+    EXPECT_TRUE(WriteRasterFile(path, pages));
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(truncate(path.c_str(), st.st_size - cutBytes), 0);
+    fd_ = open(path.c_str(), O_RDONLY);
+    raster_ = counted ? OpenCountedRaster(fd_) : cupsRasterOpen(fd_, CUPS_RASTER_READ);
   }
   ~PageReader() {
     Release();
+    ForgetCountedRaster(raster_);
     cupsRasterClose(raster_);
     close(fd_);
   }
@@ -62,32 +73,57 @@ TEST(PageRead, RgbArrivesAsBgrAndRowsPastAFailedReadStayZero) {
   gradient.height = 4;
   gradient.fill = GradientRgb();
   RasterPage cut;
-  cut.width = 4;
+  cut.width = 4;  // stride 12 = cupsBytesPerLine: read in one call from a counted stream
   cut.height = 6;
   cut.fill = SolidRgb(10, 20, 30);
   cut.rowsToWrite = 3;  // the stream ends inside the page
-  PageReader reader({gradient, cut});
-  std::string err;
-  ASSERT_TRUE(reader.Next(1, &err));
-  EXPECT_EQ(err, "");
-  ASSERT_NE(reader.buf(), nullptr);
-  EXPECT_EQ(gOemPDev.dwBufSize, 16u * 4);
-  EXPECT_EQ(gBufferedGeometry.bitCount, 24);
-  for (uint32_t y = 0; y < 4; ++y) {
-    const uint8_t* row = reader.buf() + y * 16;
-    for (uint32_t x = 0; x < 5; ++x) {
-      EXPECT_EQ(std::vector<uint8_t>(row + 3 * x, row + 3 * x + 3),
-                std::vector<uint8_t>({uint8_t(x + y), uint8_t(y), uint8_t(x)}))
-          << "B, G, R of " << x << "," << y;
+  // Both read paths; the last two cases also cut row 2 short, which must then stay zero
+  // like every row after it.
+  const struct {
+    bool counted;
+    off_t cutBytes;
+    uint32_t wholeRows;
+  } ways[] = {{false, 0, 3}, {true, 0, 3}, {false, 5, 2}, {true, 5, 2}};
+  for (const auto& way : ways) {
+    SCOPED_TRACE(testing::Message() << "counted " << way.counted << ", cut " << way.cutBytes);
+    PageReader reader({gradient, cut}, way.counted, way.cutBytes);
+    std::string err;
+    ASSERT_TRUE(reader.Next(1, &err));
+    EXPECT_EQ(err, "");
+    ASSERT_NE(reader.buf(), nullptr);
+    EXPECT_EQ(gOemPDev.dwBufSize, 16u * 4);
+    EXPECT_EQ(gBufferedGeometry.bitCount, 24);
+    for (uint32_t y = 0; y < 4; ++y) {
+      const uint8_t* row = reader.buf() + y * 16;
+      for (uint32_t x = 0; x < 5; ++x) {
+        EXPECT_EQ(std::vector<uint8_t>(row + 3 * x, row + 3 * x + 3),
+                  std::vector<uint8_t>({uint8_t(x + y), uint8_t(y), uint8_t(x)}))
+            << "B, G, R of " << x << "," << y;
+      }
+      EXPECT_EQ(row[15], 0) << "padding stays zero";
     }
-    EXPECT_EQ(row[15], 0) << "padding stays zero";
-  }
 
-  ASSERT_TRUE(reader.Next(2, &err));
-  ASSERT_NE(reader.buf(), nullptr);
-  for (uint32_t i = 0; i < 12 * 6; ++i) {
-    const uint8_t expected = i < 12 * 3 ? uint8_t(i % 3 == 0 ? 30 : i % 3 == 1 ? 20 : 10) : 0;
-    EXPECT_EQ(reader.buf()[i], expected) << "row " << i / 12 << " byte " << i % 12;
+    ASSERT_TRUE(reader.Next(2, &err));
+    ASSERT_NE(reader.buf(), nullptr);
+    for (uint32_t i = 0; i < 12 * 6; ++i) {
+      const uint8_t expected = i < 12 * way.wholeRows ? uint8_t(i % 3 == 0   ? 30
+                                                                : i % 3 == 1 ? 20
+                                                                             : 10)
+                                                      : 0;
+      EXPECT_EQ(reader.buf()[i], expected) << "row " << i / 12 << " byte " << i % 12;
+    }
+  }
+}
+
+TEST(PageRead, FastRedBlueSwapMatchesThePlainOne) {
+  // Widths around the five-pixel shuffle step and its 16-byte load, and a long row.
+  for (uint32_t width : {0u, 1u, 4u, 5u, 6u, 9u, 10u, 11u, 16u, 31u, 812u, 1201u}) {
+    std::vector<uint8_t> fast(3 * width + 7), plain;
+    for (size_t i = 0; i < fast.size(); ++i) fast[i] = uint8_t(i * 37 + width);
+    plain = fast;
+    SwapRedBlue(fast.data(), width);
+    SwapRedBluePlain(plain.data(), width);
+    EXPECT_EQ(fast, plain) << "width " << width;  // the 7 bytes past the row included
   }
 }
 

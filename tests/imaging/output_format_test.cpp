@@ -2,6 +2,8 @@
 // weights, tone and light on the way; the digests pin crops, limits and refusals.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "imaging/bmp_processing.h"
@@ -105,6 +107,48 @@ TEST(OutputFormat, PixelsLandWhereTheTurnPutsThem) {
             << "turn " << c.rotation << " @" << bits << " " << i;
       }
     }
+}
+
+TEST(OutputFormat, LentBuffersGiveTheBytesOfFreshOnes) {
+  // Pages a job's buffers meet in turn: growing, shrinking, a turn whose crop is wider than
+  // the frame (columns past it must come out white, not as the lent buffer's old bytes), and
+  // a column limit. The lent buffers start empty and are never cleared in between.
+  Image dots(20, 8, 24, 255), tall(5, 3, 24, 255), wide(40, 30, 24, 200);
+  dots.Set(13, 5, 0);
+  dots.Set(2, 1, 0);
+  tall.Set(1, 2, 0);
+  const struct {
+    const Image* page;
+    int rotation, limit, skip;
+  } pages[] = {{&dots, 3, 1000, 1}, {&wide, 3, 1000, 0}, {&tall, 0, 1000, 0},
+               {&dots, 2, 1000, 1}, {&wide, 1, 25, 0},   {&tall, 3, 1000, 0}};
+  CBmpProcessing::ReusableBuffer frame, result;
+  for (const auto& c : pages) {
+    SCOPED_TRACE(testing::Message() << c.page->w << "x" << c.page->h << " turn " << c.rotation);
+    CBmpProcessing fresh, lending;
+    Result expected, lent;
+    Convert(fresh, *c.page, &expected, c.rotation, c.limit, c.skip);
+    if (result.data) memset(result.data, 0, result.capacity);  // old page: black
+    lending.SetConversionBuffers(&frame, &result);
+    uint8_t* out = nullptr;
+    lent.header = tagBITMAPINFOHEADER{};
+    lent.header.biWidth = static_cast<int32_t>(c.page->w);
+    lent.header.biHeight = static_cast<int32_t>(c.page->h);
+    lent.header.biBitCount = static_cast<uint16_t>(c.page->bpp);
+    lent.ok = lending.CoverBMP2OutputFormat(
+        c.page->bits.data(), static_cast<uint32_t>(c.page->bits.size()), &out, &lent.outLen,
+        &lent.header, &lent.crop, c.rotation, 0, 0, COLORLEVELSITEM(), false, 0, 0, c.limit,
+        static_cast<int16_t>(c.skip));
+    ASSERT_TRUE(expected.ok && lent.ok);
+    EXPECT_EQ(out, result.data) << "the result is the lent buffer";
+    EXPECT_GE(result.capacity, lent.outLen);
+    EXPECT_EQ(lent.Frame(), expected.Frame());
+    ASSERT_EQ(lent.outLen, expected.outLen);
+    EXPECT_EQ(std::vector<uint8_t>(out, out + lent.outLen),
+              std::vector<uint8_t>(expected.out.p, expected.out.p + expected.outLen));
+  }
+  free(frame.data);
+  free(result.data);
 }
 
 }  // namespace
