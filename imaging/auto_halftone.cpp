@@ -241,23 +241,27 @@ void MarkUpwards(Work& k) {
 template <int dir>
 void DiffuseRow(const uint8_t* v, const uint8_t* mask, uint8_t* d, uint32_t w, int32_t* cur,
                 int32_t* next, uint8_t white, uint8_t black) {
-  int carry = 0;  // the share handed on along the row, kept out of memory
-  for (uint32_t i = 0; i < w; ++i) {
-    const uint32_t x = dir > 0 ? i : w - 1 - i;
-    if (!mask[x]) {
-      carry = 0;
-      continue;
+  const uint8_t* const end = dir > 0 ? mask + w : mask - 1;
+  const uint8_t* p = dir > 0 ? mask : mask + w - 1;
+  while (p != end) {
+    // Thresholded runs (paper, codes, text) are skipped in one library scan.
+    p = static_cast<const uint8_t*>(dir > 0 ? std::memchr(p, 0xff, end - p)
+                                            : memrchr(mask, 0xff, p - mask + 1));
+    if (p == nullptr) return;
+    int carry = 0;  // the share handed on along the row, kept out of memory
+    for (; p != end && *p; p += dir) {
+      const size_t x = p - mask;
+      const int level = v[x] + cur[x + 1] + carry;
+      // A dithered tone makes this decision at random: arithmetic, not a branch.
+      const int isWhite = level > kMid;
+      d[x] = static_cast<uint8_t>(black ^ ((white ^ black) & -isWhite));
+      const int e = level - (255 & -isWhite);
+      const int ahead = e * 7 / 16, behind = e * 3 / 16, below = e * 5 / 16;
+      carry = ahead;
+      next[x + 1 - dir] += behind;
+      next[x + 1] += below;
+      next[x + 1 + dir] += e - ahead - behind - below;  // the remainder: no error is lost
     }
-    const int level = v[x] + cur[x + 1] + carry;
-    // A dithered tone makes this decision at random: arithmetic, not a branch.
-    const int isWhite = level > kMid;
-    d[x] = static_cast<uint8_t>(black ^ ((white ^ black) & -isWhite));
-    const int e = level - (255 & -isWhite);
-    const int ahead = e * 7 / 16, behind = e * 3 / 16, below = e * 5 / 16;
-    carry = ahead;
-    next[x + 1 - dir] += behind;
-    next[x + 1] += below;
-    next[x + 1 + dir] += e - ahead - behind - below;  // the remainder: no error is lost
   }
 }
 
