@@ -248,7 +248,9 @@ void DiffuseRow(const uint8_t* v, const uint8_t* mask, uint8_t* d, uint32_t w, i
     p = static_cast<const uint8_t*>(dir > 0 ? std::memchr(p, 0xff, end - p)
                                             : memrchr(mask, 0xff, p - mask + 1));
     if (p == nullptr) return;
-    int carry = 0;  // the share handed on along the row, kept out of memory
+    // The share handed on along the row and the shares for the two cells of the next row
+    // that are still open stay in registers; each next-row cell is written once.
+    int carry = 0, open1 = 0, open2 = 0;
     for (; p != end && *p; p += dir) {
       const size_t x = p - mask;
       const int level = v[x] + cur[x + 1] + carry;
@@ -258,10 +260,13 @@ void DiffuseRow(const uint8_t* v, const uint8_t* mask, uint8_t* d, uint32_t w, i
       const int e = level - (255 & -isWhite);
       const int ahead = e * 7 / 16, behind = e * 3 / 16, below = e * 5 / 16;
       carry = ahead;
-      next[x + 1 - dir] += behind;
-      next[x + 1] += below;
-      next[x + 1 + dir] += e - ahead - behind - below;  // the remainder: no error is lost
+      next[x + 1 - dir] += open1 + behind;
+      open1 = open2 + below;
+      open2 = e - ahead - behind - below;  // the remainder: no error is lost
     }
+    const size_t last = p - dir - mask;
+    next[last + 1] += open1;
+    next[last + 1 + dir] += open2;
   }
 }
 
