@@ -1,5 +1,5 @@
-// Whole-job benchmarks: 100-page 4 x 6 inch label jobs at 203 and 300 dpi, with threshold and
-// Floyd-Steinberg halftoning. FilterJob runs the built filter as CUPS does (raster read,
+// Whole-job benchmarks: 100-page 4 x 6 inch label jobs at 203 and 300 dpi, with threshold,
+// Floyd-Steinberg and Auto halftoning. FilterJob runs the built filter as CUPS does (raster read,
 // configuration, pipeline, output, durable trace); ReadOnly is the raster-read floor; Render
 // times the page pipeline in this process, without the trace, stage by stage.
 // Paths: QEV_FILTER_EXE, QEV_BENCH_PPD_DIR, QEV_BENCH_DIR (rasters; default /var/tmp/qev-bench),
@@ -22,6 +22,7 @@
 
 #include "filter/rastoqevtspl.h"
 #include "filter/records.h"
+#include "imaging/auto_halftone.h"
 #include "render/stage_timing.h"
 #include "render/tspl_render.h"
 #include "settings/print_settings.h"
@@ -56,6 +57,7 @@ std::string PpdPath(int dpi) {
 }
 
 const char* HalftoneOption(int method) {
+  if (method == kHalftoneAuto) return "Halftone=Auto";
   return method == 2 ? "Halftone=FloydSteinberg" : "Halftone=Threshold";
 }
 
@@ -132,7 +134,7 @@ void BM_FilterJob(benchmark::State& state) {
   state.counters["maxrss_MiB"] = maxRssKb / 1024.0;
 }
 BENCHMARK(BM_FilterJob)
-    ->ArgsProduct({{203, 300}, {1, 2}})
+    ->ArgsProduct({{203, 300}, {1, 2, kHalftoneAuto}})
     ->ArgNames({"dpi", "halftone"})
     ->UseManualTime()
     ->Iterations(2)
@@ -262,7 +264,7 @@ void BM_Render(benchmark::State& state) {
   state.counters["ms_other"] = 1000.0 * (times.renderSeconds - staged) / pages;
 }
 BENCHMARK(BM_Render)
-    ->ArgsProduct({{203, 300}, {1, 2}})
+    ->ArgsProduct({{203, 300}, {1, 2, kHalftoneAuto}})
     ->ArgNames({"dpi", "halftone"})
     ->UseManualTime()
     ->Iterations(3)
