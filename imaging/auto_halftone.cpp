@@ -165,9 +165,9 @@ void WalkRow(const Work& k, uint8_t* dist, uint8_t* walkLevel) {
       Store(dist + x, farV);
       continue;
     }
-    Bytes has = isEdge;
-    const Bytes level =
-        Select(has, NearestBehind<dir>(has, Load(light + x) & isEdge), Splat(inLevel));
+    Bytes has = isEdge;  // NearestBehind updates it: read it only afterwards
+    const Bytes behind = NearestBehind<dir>(has, Load(light + x) & isEdge);
+    const Bytes level = Select(has, behind, Splat(inLevel));
     const Bytes s = Load(v + x);
     const Bytes stray = ~isEdge & Mask(Max(s, level) - Min(s, level) > kLevelMatch);
     const Bytes lastEdge = RunningMax<dir>(isEdge & steps);
