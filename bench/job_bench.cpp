@@ -1,5 +1,5 @@
 // Whole-job benchmarks: 100-label and one-label 4 x 6 inch jobs at 203 and 300 dpi, with
-// threshold and Floyd-Steinberg halftoning. FilterJob runs the built filter as CUPS does and
+// threshold, Floyd-Steinberg and Auto halftoning. FilterJob runs the built filter as CUPS does and
 // the libcups read-only floor beside it; ReadOnly is the filter's own page read in this
 // process; Render times the page pipeline in this process, without the trace, stage by stage.
 // Paths: QEV_FILTER_EXE, QEV_FLOOR_EXE, QEV_BENCH_PPD_DIR, QEV_BENCH_DIR (rasters; default
@@ -25,6 +25,7 @@
 #include "filter/raster_source.h"
 #include "filter/rastoqevtspl.h"
 #include "filter/records.h"
+#include "imaging/auto_halftone.h"
 #include "render/stage_timing.h"
 #include "render/tspl_render.h"
 #include "settings/print_settings.h"
@@ -59,6 +60,7 @@ std::string PpdPath(int dpi) {
 }
 
 const char* HalftoneOption(int method) {
+  if (method == kHalftoneAuto) return "Halftone=Auto";
   return method == 2 ? "Halftone=FloydSteinberg" : "Halftone=Threshold";
 }
 
@@ -169,7 +171,7 @@ void FilterJobArgs(benchmark::internal::Benchmark* b) {
   b->ArgNames({"dpi", "halftone", "labels"});
   for (int labels : {kPages, 1}) {
     for (int dpi : {203, 300}) {
-      for (int method : {1, 2}) b->Args({dpi, method, labels});
+      for (int method : {1, 2, kHalftoneAuto}) b->Args({dpi, method, labels});
     }
   }
 }
@@ -304,7 +306,7 @@ void BM_Render(benchmark::State& state) {
   state.counters["ms_other"] = 1000.0 * (times.renderSeconds - staged) / pages;
 }
 BENCHMARK(BM_Render)
-    ->ArgsProduct({{203, 300}, {1, 2}})
+    ->ArgsProduct({{203, 300}, {1, 2, kHalftoneAuto}})
     ->ArgNames({"dpi", "halftone"})
     ->UseManualTime()
     ->Iterations(3)

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr uint32_t kGuard = 24;  // kAutoGuardMm at 203 dpi
+constexpr uint32_t kGuard = 24;  // 3 mm at 203 dpi: walks cross several 16-pixel blocks
 
 struct Page {
   uint32_t w, h, stride;
