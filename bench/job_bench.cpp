@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "filter/rastoqevtspl.h"
-#include "filter/records.h"
+#include "job/records.h"
 #include "render/stage_timing.h"
 #include "render/tspl_render.h"
 #include "settings/print_settings.h"

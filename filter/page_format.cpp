@@ -83,3 +83,13 @@ bool CheckPageHeader(const cups_page_header2_t& h, PageLayout* layout, std::stri
   layout->ydpi = h.HWResolution[1];
   return true;
 }
+
+PageGeometry GeometryOf(const PageLayout& layout) {
+  PageGeometry g;
+  g.width = int32_t(layout.width);
+  g.height = int32_t(layout.height);
+  g.bitCount = layout.bitCount;
+  g.xdpi = int16_t(layout.xdpi);
+  g.ydpi = int16_t(layout.ydpi);
+  return g;
+}

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "filter/page_format.h"
-#include "filter/page_geometry.h"
 #include "filter/rastoqevtspl.h"
-#include "filter/records.h"
+#include "job/page_geometry.h"
+#include "job/records.h"
 #include "logging/vanta.h"
 
 namespace {

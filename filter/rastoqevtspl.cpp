@@ -11,12 +11,11 @@
 #include <string>
 
 #include "filter/page_format.h"
-#include "filter/page_geometry.h"
-#include "filter/records.h"
+#include "job/page_geometry.h"
+#include "job/records.h"
 #include "logging/vanta.h"
 #include "logging/vanta_file.h"
 #include "render/tspl_render.h"
-#include "settings/print_settings.h"
 
 volatile sig_atomic_t Canceled = 0;
 

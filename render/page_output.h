@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "filter/records.h"
 #include "imaging/gdi_types.h"
+#include "job/records.h"
 #include "render/malloc_ptr.h"
 
 class CTSPLRenderClass;

@@ -9,6 +9,26 @@ ensure_packages || exit 1
 mkdir -p "$OUT"
 failed=()
 
+# The build refuses a library include that runs back up the layers (docs/architecture.md);
+# this grep also covers headers that no translation unit of their own library includes.
+# folder: the project folders its files may include.
+check_layers() {
+  local rule folder allowed bad=0
+  for rule in "base:base" "logging:logging base" "imaging:imaging base" \
+    "job:job imaging logging base" "render:render job imaging logging base" \
+    "settings:settings job logging base"; do
+    folder=${rule%%:*}
+    allowed=${rule#*:}
+    if grep -rnE '^#include "(filter|settings|render|job|imaging|logging|base|app|tools|tests)/' \
+      "$ROOT/$folder" | grep -vE "#include \"(${allowed// /|})/"; then
+      bad=1
+    fi
+  done
+  return $bad
+}
+log "include direction"
+check_layers || failed+=("include direction")
+
 # stage NAME DIR "cmake options" "targets" "test dirs": configure, build, run ctest.
 stage() {
   local name=$1 dir=$2 opts=$3 targets=$4 testdirs=$5

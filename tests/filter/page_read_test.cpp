@@ -10,9 +10,9 @@
 #include <functional>
 
 #include "filter/page_format.h"
-#include "filter/page_geometry.h"
 #include "filter/rastoqevtspl.h"
-#include "filter/records.h"
+#include "job/page_geometry.h"
+#include "job/records.h"
 #include "tests/support/filter_runner.h"
 #include "tests/support/raster_writer.h"
 
