@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "base/owned.h"
 #include "imaging/bmp_processing.h"
 
 namespace {
@@ -269,38 +270,33 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
   const int64_t S = ((N * 8 + 31) / 32) * 4;
   if (R * S > std::numeric_limits<uint32_t>::max()) return false;  // no sane page is that big
   // Every byte of the first N columns receives a pixel; only the row padding needs its white.
-  uint8_t* mid = static_cast<uint8_t*>(std::malloc(R * S > 0 ? R * S : 1));
+  MallocBytes mid(static_cast<uint8_t*>(std::malloc(R * S > 0 ? R * S : 1)));
   // Quarter turns convert up to eight source rows (those within the column limit) at a time.
   const int64_t lineBytes = quarter ? std::min<int64_t>(8, N) * W : 0;
-  uint8_t* line = static_cast<uint8_t*>(std::malloc(lineBytes > 0 ? lineBytes : 1));
-  GrayLut* lut = static_cast<GrayLut*>(std::malloc(sizeof(GrayLut)));
-  if (mid == nullptr || line == nullptr || lut == nullptr) {
-    std::free(mid);
-    std::free(line);
-    std::free(lut);
-    return false;
-  }
+  MallocBytes line(static_cast<uint8_t*>(std::malloc(lineBytes > 0 ? lineBytes : 1)));
+  MallocPtr<GrayLut> lut(static_cast<GrayLut*>(std::malloc(sizeof(GrayLut))));
+  if (mid == nullptr || line == nullptr || lut == nullptr) return false;
   if (S > N)
-    for (int64_t r = 0; r < R; ++r) std::memset(mid + r * S + N, 255, S - N);
-  BuildLut(levelsTables[0], lightTable, brightness != 0 || contrast != 0, lut);
+    for (int64_t r = 0; r < R; ++r) std::memset(mid.get() + r * S + N, 255, S - N);
+  BuildLut(levelsTables[0], lightTable, brightness != 0 || contrast != 0, lut.get());
 
   const int64_t srcStride = ((W * depth + 31) / 32) * 4;
-  Walk walk{src, srcStride, W, H, depth / 8, N, S, mid, line, lut, skipWhite == 0, Box()};
+  Walk walk{src, srcStride, W,          H,         depth / 8,      N,
+            S,   mid.get(), line.get(), lut.get(), skipWhite == 0, Box()};
   if (quarter)
     walk.QuarterTurn(rotation == 2);
   else if (rotation == 1)
     walk.HalfTurn();
   else
     walk.Upright();
-  std::free(line);
-  std::free(lut);
+  line.reset();  // released before the result is allocated, as the peak is the page itself
+  lut.reset();
   const Box& box = walk.box;
 
   // Content found only beyond the column limit leaves no column to crop to; such a page is
   // as empty as a blank one (otherwise the box would come out with a negative width).
   if (box.maxRow < 0 || box.maxCol < 0) {
     SetEmptyResult(header, crop);
-    std::free(mid);
     return true;
   }
   const int64_t left = box.minCol & ~int64_t{7};
@@ -318,18 +314,13 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
   const int64_t copy = std::min(outStride, S - left);
   if (*out == nullptr) {
     *out = static_cast<uint8_t*>(std::malloc(size));
-    if (*out == nullptr) {
-      std::free(mid);
-      return false;
-    }
+    if (*out == nullptr) return false;
     if (copy < outStride) std::memset(*out, 255, size);  // else every byte is copied below
     *outLen = size;
   } else if (*outLen < size) {
-    std::free(mid);
     return false;
   }
   for (int64_t i = 0; i < height; ++i)
-    std::memcpy(*out + i * outStride, mid + (box.minRow + i) * S + left, copy);
-  std::free(mid);
+    std::memcpy(*out + i * outStride, mid.get() + (box.minRow + i) * S + left, copy);
   return true;
 }

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/owned.h"
 #include "logging/vanta.h"
-#include "render/malloc_ptr.h"
 #include "render/tspl_render.h"
 
 namespace {
@@ -76,13 +76,14 @@ void CTSPLRenderClass::LogData2BmpFile(const char* path, const uint8_t* data, ui
   if (!path || lWidth < 0 || lHeight < 0 || bitCount < 0 || imageSize > kMaxDumpImageBytes) {
     return;
   }
-  FILE* file = fopen(path, "wb");
-  if (!file) return;
+  const FilePtr owner(fopen(path, "wb"));
+  if (!owner) return;
+  FILE* file = owner.get();
   const tagBITMAPINFOHEADER base = m_pOemPDev ? m_pOemPDev->bmInfoHeader : tagBITMAPINFOHEADER{};
   const std::vector<uint8_t> headers =
       BmpHeaders(base, lWidth, lHeight, bitCount, static_cast<uint32_t>(imageSize));
   fwrite(headers.data(), 1, headers.size(), file);
-  qevrender::MallocBytes pixels = qevrender::AllocFilled(static_cast<size_t>(imageSize), 0);
+  MallocBytes pixels = AllocFilled(static_cast<size_t>(imageSize), 0);
   if (pixels && lHeight > 0 && data) {
     const uint32_t rowLen = datalen / static_cast<uint32_t>(lHeight);
     // A source row longer than a file row is cut, never copied into the next row.
@@ -93,7 +94,6 @@ void CTSPLRenderClass::LogData2BmpFile(const char* path, const uint8_t* data, ui
     }
   }
   if (pixels) fwrite(pixels.get(), 1, static_cast<size_t>(imageSize), file);
-  fclose(file);
 }
 
 namespace qevrender {

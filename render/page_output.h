@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/owned.h"
 #include "imaging/gdi_types.h"
 #include "job/records.h"
-#include "render/malloc_ptr.h"
 
 class CTSPLRenderClass;
 

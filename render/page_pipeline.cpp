@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/owned.h"
 #include "imaging/adaptive_threshold.h"
 #include "imaging/auto_halftone.h"
 #include "imaging/bmp_processing.h"
 #include "logging/vanta.h"
-#include "render/malloc_ptr.h"
 #include "render/page_output.h"
 #include "render/stage_timing.h"
 #include "render/tspl_render.h"
@@ -22,8 +22,6 @@ StageTimes* gStageTimes = nullptr;
 
 namespace {
 
-using qevrender::AllocFilled;
-using qevrender::MallocBytes;
 using qevrender::StageClock;
 
 // Pages whose buffers would pass this are refused instead of allocated.
