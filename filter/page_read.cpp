@@ -10,6 +10,7 @@
 
 #include "filter/page_format.h"
 #include "filter/rastoqevtspl.h"
+#include "job/page_error.h"
 #include "job/page_geometry.h"
 #include "job/records.h"
 #include "logging/vanta.h"
@@ -51,7 +52,7 @@ void ConvertRow(PixelFormat format, const uint8_t* src, uint8_t* dst, uint32_t w
 }
 
 void ReportSkipped(int page, const std::string& reason) {
-  fprintf(stderr, "ERROR: Page %d skipped: %s\n", page, reason.c_str());
+  ReportPageError(unsigned(page), "skipped", reason.c_str());
   VLOG_DEBUG("Page %d skipped: %s", page, reason.c_str());
 }
 

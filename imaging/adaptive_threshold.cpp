@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "base/dots.h"
 #include "base/owned.h"
 #include "imaging/threshold_select.h"
 
@@ -88,7 +89,7 @@ int AdaptiveThreshold(const uint8_t* image, int width, int height, int stride, u
   if (mix > 1.0f) mix = 1.0f;
   const int64_t bx = (int64_t{width} + block - 1) / block;
   const int64_t by = (int64_t{height} + block - 1) / block;
-  const int64_t outStride = ((int64_t{width} * 8 + 31) / 32) * 4;
+  const int64_t outStride = RowStride(width, 8);
   // The map and the output must stay addressable with int sizes.
   constexpr int64_t kMax = std::numeric_limits<int>::max();
   if (bx * block > kMax || by * block > kMax || outStride * height > kMax ||

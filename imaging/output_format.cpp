@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "base/dots.h"
 #include "base/owned.h"
 #include "imaging/bmp_processing.h"
 
@@ -267,7 +268,7 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
   const uint64_t limit = static_cast<uint32_t>(columnLimit);
   const int64_t N =
       static_cast<int64_t>(std::min<uint64_t>(limit, static_cast<uint64_t>(quarter ? H : W)));
-  const int64_t S = ((N * 8 + 31) / 32) * 4;
+  const int64_t S = RowStride(N, 8);
   if (R * S > std::numeric_limits<uint32_t>::max()) return false;  // no sane page is that big
   // Every byte of the first N columns receives a pixel; only the row padding needs its white.
   MallocBytes mid(static_cast<uint8_t*>(std::malloc(R * S > 0 ? R * S : 1)));
@@ -280,7 +281,7 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
     for (int64_t r = 0; r < R; ++r) std::memset(mid.get() + r * S + N, 255, S - N);
   BuildLut(levelsTables[0], lightTable, brightness != 0 || contrast != 0, lut.get());
 
-  const int64_t srcStride = ((W * depth + 31) / 32) * 4;
+  const int64_t srcStride = RowStride(W, depth);
   Walk walk{src, srcStride, W,          H,         depth / 8,      N,
             S,   mid.get(), line.get(), lut.get(), skipWhite == 0, Box()};
   if (quarter)
@@ -302,7 +303,7 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
   const int64_t left = box.minCol & ~int64_t{7};
   const int64_t width = ((box.maxCol - left + 1) + 7) & ~int64_t{7};
   const int64_t height = box.maxRow - box.minRow + 1;
-  const int64_t outStride = ((width * 8 + 31) / 32) * 4;
+  const int64_t outStride = RowStride(width, 8);
   const uint32_t size = static_cast<uint32_t>(height * outStride);
   *crop = tagRECT{static_cast<int32_t>(left), static_cast<int32_t>(box.minRow),
                   static_cast<int32_t>(left + width - 1), static_cast<int32_t>(box.maxRow)};

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/dots.h"
 #include "base/owned.h"
 #include "logging/vanta.h"
 #include "render/tspl_render.h"
@@ -71,7 +72,7 @@ void CTSPLRenderClass::LogData2BmpFile(const char* path, const uint8_t* data, ui
                                        int32_t lWidth, int32_t lHeight, int32_t bitCount) {
   VLOG_DEBUG("datalen: %d, lWidth: %d, lHeight: %d", static_cast<int>(datalen), lWidth, lHeight);
   // Negative sizes or a picture too large to hold would only write a broken file.
-  const int64_t stride = (int64_t{lWidth} * bitCount + 31) / 32 * 4;
+  const int64_t stride = RowStride(lWidth, bitCount);
   const int64_t imageSize = stride * lHeight;
   if (!path || lWidth < 0 || lHeight < 0 || bitCount < 0 || imageSize > kMaxDumpImageBytes) {
     return;
