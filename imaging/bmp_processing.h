@@ -25,17 +25,15 @@ class CBmpProcessing {
 
   // Page to cropped 8-bit gray (output_format.cpp). *out: null or the caller's buffer; a
   // buffer allocated here is handed over (free). Arguments 8-11 are accepted but not read.
-  bool CoverBMP2OutputFormat(const uint8_t* src, uint32_t srcLen, uint8_t** out,
-                             uint32_t* outLen, tagBITMAPINFOHEADER* header, tagRECT* crop,
-                             int rotation, int unused1, int unused2, COLORLEVELSITEM levels,
-                             bool mirror, int brightness, int contrast, int columnLimit,
-                             int16_t skipWhite);
+  bool CoverBMP2OutputFormat(const uint8_t* src, uint32_t srcLen, uint8_t** out, uint32_t* outLen,
+                             tagBITMAPINFOHEADER* header, tagRECT* crop, int rotation, int unused1,
+                             int unused2, COLORLEVELSITEM levels, bool mirror, int brightness,
+                             int contrast, int columnLimit, int16_t skipWhite);
 
   // Quarter and half turns, dashes (rotate.cpp). *out: null or the caller's buffer; a buffer
   // allocated here is handed over (free).
-  bool RotateImgData(const uint8_t* src, uint32_t srcLen, tagRECT rect,
-                     tagBITMAPINFOHEADER* header, int16_t turn, uint8_t** out, uint32_t* outLen,
-                     tagRECT* outRect);
+  bool RotateImgData(const uint8_t* src, uint32_t srcLen, tagRECT rect, tagBITMAPINFOHEADER* header,
+                     int16_t turn, uint8_t** out, uint32_t* outLen, tagRECT* outRect);
   int ResetBlackLineData(uint8_t* buf, uint32_t len, int16_t dash, int16_t gap, int16_t depth);
 
   // Histogram threshold selection and block thresholding (threshold_select.cpp). The
@@ -142,10 +140,10 @@ class CBmpProcessing {
 
   // ---- data ----
   // (BEGIN core data)
-  COLORLEVELSITEM levelsItems[4];   // items 0..2 per table, 3 the master item
-  uint8_t levelsTables[4][256];     // table 0 is the one every conversion reads
-  uint8_t levelsBuilt[4];           // set: the table holds a finished curve
-  int16_t lightTable[256];          // brightness/contrast, entries 0..255
+  COLORLEVELSITEM levelsItems[4];  // items 0..2 per table, 3 the master item
+  uint8_t levelsTables[4][256];    // table 0 is the one every conversion reads
+  uint8_t levelsBuilt[4];          // set: the table holds a finished curve
+  int16_t lightTable[256];         // brightness/contrast, entries 0..255
   // (END core data)
   // (BEGIN scaling data)
   // Sampling source of the resampler; the pixels are borrowed from its caller.
