@@ -24,8 +24,8 @@
 
 #include "filter/raster_source.h"
 #include "filter/rastoqevtspl.h"
-#include "filter/records.h"
 #include "imaging/auto_halftone.h"
+#include "job/records.h"
 #include "render/stage_timing.h"
 #include "render/tspl_render.h"
 #include "settings/print_settings.h"

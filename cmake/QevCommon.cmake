@@ -24,17 +24,33 @@ endif()
 find_package(Threads REQUIRED)
 
 # qev_target_defaults(target): warnings and include root for one project target.
+# Executables and the test and fuzz support at the top of the house see the whole tree.
 function(qev_target_defaults target)
   target_compile_options(${target} PRIVATE ${QEV_WARNINGS})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
 endfunction()
 
-# qev_add_library(name [DEPS lib...]): a static library from every .cpp of the
-# current directory, so adding a translation unit needs no CMake edit.
+# A library sees only its own folder, through an include root in the build tree that holds a
+# link to it, and the folders of the libraries it links. An include that runs back up the
+# layers (docs/architecture.md) therefore fails to compile.
+function(qev_include_root target scope)
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  set(root ${PROJECT_BINARY_DIR}/include-roots/${target})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder} SYMBOLIC)
+  target_include_directories(${target} ${scope} ${root})
+endfunction()
+
+function(qev_library_defaults target)
+  target_compile_options(${target} PRIVATE ${QEV_WARNINGS})
+  qev_include_root(${target} PUBLIC)
+endfunction()
+
 function(qev_add_library name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_library(${name} STATIC ${srcs})
-  qev_target_defaults(${name})
+  qev_library_defaults(${name})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()

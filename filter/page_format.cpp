@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "base/dots.h"
+
 namespace {
 
 bool IsGraySpace(unsigned space) {
@@ -66,7 +68,7 @@ bool CheckPageHeader(const cups_page_header2_t& h, PageLayout* layout, std::stri
     return false;
   }
   const uint16_t bitCount = format == PixelFormat::kRgb24 ? 24 : 8;
-  const uint64_t stride = (uint64_t(h.cupsWidth) * bitCount + 31) / 32 * 4;
+  const uint64_t stride = uint64_t(RowStride(h.cupsWidth, bitCount));
   const uint64_t size = stride * h.cupsHeight;  // both factors < 2^32: no overflow
   if (size > kMaxPageBytes) {
     *reason = Format("page of %u x %u pixels needs more than %u MiB", h.cupsWidth, h.cupsHeight,
@@ -82,4 +84,14 @@ bool CheckPageHeader(const cups_page_header2_t& h, PageLayout* layout, std::stri
   layout->xdpi = h.HWResolution[0];
   layout->ydpi = h.HWResolution[1];
   return true;
+}
+
+PageGeometry GeometryOf(const PageLayout& layout) {
+  PageGeometry g;
+  g.width = int32_t(layout.width);
+  g.height = int32_t(layout.height);
+  g.bitCount = layout.bitCount;
+  g.xdpi = int16_t(layout.xdpi);
+  g.ydpi = int16_t(layout.ydpi);
+  return g;
 }

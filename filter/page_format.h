@@ -5,24 +5,11 @@
 #include <cups/raster.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
-// The enumerated fields of a page header hold whatever the stream carried, often no
-// enumerator at all (loading such a value as the enum type is undefined): read them as the
-// 32-bit integers they are stored as.
-template <typename E>
-inline int32_t RawEnum(const E& field) {
-  static_assert(sizeof(E) == sizeof(int32_t), "header enums are stored in 32 bits");
-  int32_t value;
-  memcpy(&value, &field, sizeof value);
-  return value;
-}
-
-// Largest page buffer the filter allocates for one page.
-constexpr uint64_t kMaxPageBytes = uint64_t(1) << 30;
-// Resolutions must fit the 16-bit device-mode fields exactly.
-constexpr uint32_t kMaxResolution = 32767;
+#include "job/limits.h"
+#include "job/page_geometry.h"
+#include "job/raw_enum.h"
 
 // How raster rows become page-buffer rows.
 enum class PixelFormat {
@@ -47,3 +34,6 @@ struct PageLayout {
 
 // True when the page can be read; otherwise `reason` says why (for the "ERROR: ..." line).
 bool CheckPageHeader(const cups_page_header2_t& header, PageLayout* layout, std::string* reason);
+
+// The geometry of the page buffer that `layout` describes.
+PageGeometry GeometryOf(const PageLayout& layout);

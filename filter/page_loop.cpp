@@ -5,9 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "filter/page_geometry.h"
 #include "filter/rastoqevtspl.h"
-#include "filter/records.h"
+#include "job/page_geometry.h"
+#include "job/raw_enum.h"
+#include "job/records.h"
 #include "logging/vanta.h"
 #include "render/tspl_render.h"
 

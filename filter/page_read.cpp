@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "filter/page_format.h"
-#include "filter/page_geometry.h"
 #include "filter/pixel_swap.h"
 #include "filter/raster_source.h"
 #include "filter/rastoqevtspl.h"
-#include "filter/records.h"
+#include "job/page_error.h"
+#include "job/page_geometry.h"
+#include "job/records.h"
 #include "logging/vanta.h"
 
 namespace {
@@ -102,7 +103,7 @@ uint32_t ReadRows(cups_raster_t* raster, const PageLayout& layout, uint32_t bpl,
 }
 
 void ReportSkipped(int page, const std::string& reason) {
-  fprintf(stderr, "ERROR: Page %d skipped: %s\n", page, reason.c_str());
+  ReportPageError(unsigned(page), "skipped", reason.c_str());
   VLOG_DEBUG("Page %d skipped: %s", page, reason.c_str());
 }
 

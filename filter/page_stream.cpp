@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/owned.h"
 #include "filter/raster_source.h"
 #include "filter/rastoqevtspl.h"
 #include "logging/vanta.h"
@@ -50,16 +51,17 @@ int OpenPpdFile(ppd_file_t** ppd) {
 
 void InitializeSetting(const char* options, ppd_file_t* ppd) {
   ppdMarkDefaults(ppd);
-  cups_option_t* parsed = nullptr;
-  const int count = cupsParseOptions(options, 0, &parsed);
+  cups_option_t* rawParsed = nullptr;
+  const int count = cupsParseOptions(options, 0, &rawParsed);
+  const OptionsPtr owner(rawParsed, OptionsDeleter{count});
   if (count <= 0) return;
-  cupsMarkOptions(ppd, count, parsed);
+  const cups_option_t* parsed = owner.get();
+  cupsMarkOptions(ppd, count, owner.get());
   // cupsMarkOptions() hands a job option named "Mirror" to the PPD option "MirrorPrint", so
   // the printer's own "Mirror" option would silently keep its default: mark it directly.
   for (int i = 0; i < count; ++i) {
     if (strcasecmp(parsed[i].name, "Mirror") == 0) ppdMarkOption(ppd, "Mirror", parsed[i].value);
   }
-  cupsFreeOptions(count, parsed);
 }
 
 void CloseStreamFile(ppd_file_t* ppd, cups_raster_t* raster, int fd, int pages) {

@@ -10,13 +10,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/owned.h"
 #include "filter/page_format.h"
-#include "filter/page_geometry.h"
-#include "filter/records.h"
+#include "job/page_geometry.h"
+#include "job/records.h"
 #include "logging/vanta.h"
 #include "logging/vanta_file.h"
 #include "render/tspl_render.h"
-#include "settings/print_settings.h"
 
 volatile sig_atomic_t Canceled = 0;
 
@@ -82,37 +82,38 @@ int RunFilter(int argc, char* argv[]) {
   setbuf(stderr, nullptr);
   StartVanta();
   int fd = 0;
-  cups_raster_t* raster = nullptr;
-  if (OpenPageStream(argc, &fd, argv, &raster) != 0) return 1;
+  cups_raster_t* rawRaster = nullptr;
+  if (OpenPageStream(argc, &fd, argv, &rawRaster) != 0) return 1;
+  RasterPtr raster(rawRaster);
   InstallCancelHandler();
-  ppd_file_t* ppd = nullptr;
-  if (OpenPpdFile(&ppd) != 0) {
+  ppd_file_t* rawPpd = nullptr;
+  if (OpenPpdFile(&rawPpd) != 0) {
     // The stream is closed only so that leak checkers see a clean exit.
-    cupsRasterClose(raster);
     if (fd != 0) close(fd);
     return 1;
   }
-  InitializeSetting(argv[5], ppd);
+  PpdPtr ppd(rawPpd);
+  InitializeSetting(argv[5], ppd.get());
 
   CTSPLRenderClass renderer;
   int pagesRead = 0;
   int pagesSkipped = 0;
   cups_page_header2_t header;
-  while (cupsRasterReadHeader2(raster, &header) && !Canceled) {
+  while (cupsRasterReadHeader2(raster.get(), &header) && !Canceled) {
     const int page = pagesRead + 1;
-    StartPage(ppd, &header, page);
+    StartPage(ppd.get(), &header, page);
     if (page == 1) {
-      ConfigureJob(ppd, &header, &renderer);
+      ConfigureJob(ppd.get(), &header, &renderer);
     } else {
       TransPrintData(pagesRead, &renderer, false);
     }
-    GetPrintData(&header, raster, page);
+    GetPrintData(&header, raster.get(), page);
     if (!gOemPDev.pBufStart) ++pagesSkipped;  // its ERROR line is already written
     pagesRead = page;
     if (Canceled) break;
   }
   if (gOemPDev.pBufStart) TransPrintData(pagesRead, &renderer, true);
-  CloseStreamFile(ppd, raster, fd, pagesRead);
+  CloseStreamFile(ppd.release(), raster.release(), fd, pagesRead);
   if (Canceled || renderer.LabelsPrinted() > 0) return 0;
   if (pagesRead > pagesSkipped) fputs("ERROR: No label was printed.\n", stderr);
   return 1;

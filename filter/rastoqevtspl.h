@@ -38,6 +38,11 @@ void InitializeSetting(const char* options, ppd_file_t* ppd);
 // SIGTERM handler: sets Canceled, nothing else.
 void CancelJob(int sig);
 
+// Configures the job on its first page (page number 1): fills the job records through the
+// settings and has the renderer write the preamble. Other pages are left alone.
+void InitPrintSetting(int page, ppd_file_t* ppd, cups_page_header2_t* header,
+                      CTSPLRenderClass* renderer);
+
 // Writes the page header to the trace (nineteen records).
 void StartPage(ppd_file_t* ppd, cups_page_header2_t* header, int page);
 

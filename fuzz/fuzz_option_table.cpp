@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "filter/records.h"
 #include "fuzz/fuzz_support.h"
+#include "job/records.h"
 #include "settings/print_settings.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "base/dots.h"
+#include "base/owned.h"
 #include "imaging/threshold_select.h"
 
 int OptimalThreshold(int method, const uint8_t* image, int width, int height, int stride,
@@ -56,27 +58,21 @@ int Resample(const uint8_t* src, int srcWidth, int srcHeight, int srcStride, int
 namespace {
 
 // Block grid of blended thresholds, rows padded to 4 bytes; null when a block has none.
-uint8_t* BuildBlockGrid(const uint8_t* image, int width, int height, int stride, int method,
-                        int block, int bias, float mix, int bx, int by, int gridRow) {
-  uint8_t* grid = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(gridRow) * by, 1));
+MallocBytes BuildBlockGrid(const uint8_t* image, int width, int height, int stride, int method,
+                           int block, int bias, float mix, int bx, int by, int gridRow) {
+  MallocBytes grid(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(gridRow) * by, 1)));
   if (grid == nullptr) return nullptr;
   const int g = OptimalThreshold(method, image, width, height, stride, nullptr);
-  if (g < 0) {
-    std::free(grid);
-    return nullptr;
-  }
+  if (g < 0) return nullptr;
   for (int i = 0; i < by; ++i) {
     for (int j = 0; j < bx; ++j) {
       const tagRECT region{j * block, (i + 1) * block, (j + 1) * block, i * block};
       const int t = OptimalThreshold(method, image, width, height, stride, &region);
-      if (t < 0) {
-        std::free(grid);
-        return nullptr;
-      }
+      if (t < 0) return nullptr;
       const float v = static_cast<float>(t) * (1.0f - mix) + static_cast<float>(g) * mix +
                       static_cast<float>(bias);
       int value = v > 255.0f ? 255 : (v < 0.0f ? 0 : static_cast<int>(v));
-      grid[static_cast<size_t>(i) * gridRow + j] = static_cast<uint8_t>(value);
+      grid.get()[static_cast<size_t>(i) * gridRow + j] = static_cast<uint8_t>(value);
     }
   }
   return grid;
@@ -93,40 +89,37 @@ int AdaptiveThreshold(const uint8_t* image, int width, int height, int stride, u
   if (mix > 1.0f) mix = 1.0f;
   const int64_t bx = (int64_t{width} + block - 1) / block;
   const int64_t by = (int64_t{height} + block - 1) / block;
-  const int64_t outStride = ((int64_t{width} * 8 + 31) / 32) * 4;
+  const int64_t outStride = RowStride(width, 8);
   // The map and the output must stay addressable with int sizes.
   constexpr int64_t kMax = std::numeric_limits<int>::max();
   if (bx * block > kMax || by * block > kMax || outStride * height > kMax ||
       ((bx * block + 3) / 4) * 4 * (by * block) > kMax)
     return 0;
   const int gridRow = static_cast<int>(((bx + 3) / 4) * 4);
-  uint8_t* grid = BuildBlockGrid(image, width, height, stride, method, block, bias, mix,
-                                 static_cast<int>(bx), static_cast<int>(by), gridRow);
+  MallocBytes grid = BuildBlockGrid(image, width, height, stride, method, block, bias, mix,
+                                    static_cast<int>(bx), static_cast<int>(by), gridRow);
   if (grid == nullptr) return 0;
 
-  uint8_t* map = nullptr;
+  uint8_t* mapOut = nullptr;
   const int mapW = static_cast<int>(bx * block), mapH = static_cast<int>(by * block);
-  Resample(grid, static_cast<int>(bx), static_cast<int>(by), gridRow, mapW, mapH, &map);
-  std::free(grid);
+  Resample(grid.get(), static_cast<int>(bx), static_cast<int>(by), gridRow, mapW, mapH, &mapOut);
+  grid.reset();
+  MallocBytes map(mapOut);
   if (map == nullptr) return 0;
   const size_t mapStride = ((static_cast<size_t>(mapW) + 3) / 4) * 4;
 
   const size_t length = static_cast<size_t>(outStride) * height;
-  uint8_t* result = static_cast<uint8_t*>(std::calloc(length, 1));
-  if (result == nullptr) {
-    std::free(map);
-    return 0;
-  }
+  MallocBytes result(static_cast<uint8_t*>(std::calloc(length, 1)));
+  if (result == nullptr) return 0;
   const uint8_t white = negative ? 0 : 255;
   const uint8_t black = negative ? 255 : 0;
   for (int y = 0; y < height; ++y) {
     const uint8_t* s = image + static_cast<size_t>(y) * stride;
-    const uint8_t* t = map + static_cast<size_t>(y) * mapStride;
-    uint8_t* d = result + static_cast<size_t>(y) * outStride;
+    const uint8_t* t = map.get() + static_cast<size_t>(y) * mapStride;
+    uint8_t* d = result.get() + static_cast<size_t>(y) * outStride;
     for (int x = 0; x < width; ++x) d[x] = s[x] >= t[x] ? white : black;
   }
-  std::free(map);
-  *out = result;
+  *out = result.release();
   *outLen = static_cast<int>(length);
   return 1;
 }

@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/owned.h"
 #include "imaging/bmp_processing.h"
 #include "imaging/dither_tables.h"
+#include "logging/vanta.h"
 
 void BuildDitherT10(uint8_t* table) {
   for (int i = 0; i < 4; ++i) {
@@ -179,10 +181,11 @@ void FloydSteinberg(const Page& pg) {
   if (w == 0 || h == 0) return;
   const uint32_t bandStride = (w + kChunk - 1) / kChunk * kChunk;
   // A page one chunk wide gains nothing from the wavefront.
-  uint8_t* band = w > kChunk
-                      ? static_cast<uint8_t*>(std::malloc(size_t{kBand} * bandStride + kChunk))
-                      : nullptr;
-  if (band == nullptr) return DiffuseRowByRow(pg);
+  MallocBytes owner(w > kChunk
+                        ? static_cast<uint8_t*>(std::malloc(size_t{kBand} * bandStride + kChunk))
+                        : nullptr);
+  if (owner == nullptr) return DiffuseRowByRow(pg);
+  uint8_t* band = owner.get();
   std::memset(band, 0, size_t{kBand} * bandStride + kChunk);  // chunk ends beyond w stay defined
   uint8_t* idle = band + size_t{kBand} * bandStride;
   for (uint32_t y0 = 0; y0 < h; y0 += kBand) {
@@ -196,7 +199,6 @@ void FloydSteinberg(const Page& pg) {
     }
     if (y0 + rows < h) TakeSharesFromAbove(pg.SrcRow(y0 + rows - 1), pg.SrcRow(y0 + rows), 0, w, w);
   }
-  std::free(band);
 }
 
 // Methods 3 and 5: near-white always white, 0 always black, else white from the threshold up.
@@ -224,8 +226,13 @@ void Stucki(const Page& pg) {
   if (h == 0 || w == 0) return;
   // Scratch from the system allocator like every image buffer: a failed allocation decides
   // nothing instead of throwing out of the filter.
-  int32_t* ring = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * 3 * static_cast<size_t>(w)));
-  if (ring == nullptr) return;
+  MallocPtr<int32_t> owner(
+      static_cast<int32_t*>(std::malloc(sizeof(int32_t) * 3 * static_cast<size_t>(w))));
+  if (owner == nullptr) {
+    VLOG_ERROR("Dither method 6: no memory for %u working rows of %u", 3u, w);
+    return;
+  }
+  int32_t* ring = owner.get();
   auto load = [&](uint32_t y) {
     if (y >= h) return;
     int32_t* p = ring + (y % 3) * static_cast<size_t>(w);
@@ -253,7 +260,6 @@ void Stucki(const Page& pg) {
       }
     }
   }
-  std::free(ring);
 }
 
 void OrderedT7(const Page& pg) {
@@ -299,8 +305,12 @@ void Clustered(const Page& pg) {
 }
 
 void OrderedT10(const Page& pg) {
-  uint8_t* table = static_cast<uint8_t*>(std::malloc(256));
-  if (table == nullptr) return;
+  MallocBytes owner(static_cast<uint8_t*>(std::malloc(256)));
+  if (owner == nullptr) {
+    VLOG_ERROR("Dither method 10: no memory for its threshold table");
+    return;
+  }
+  uint8_t* table = owner.get();
   BuildDitherT10(table);
   for (uint32_t y = 0; y < pg.height; ++y) {
     const uint8_t* s = pg.SrcRow(y);
@@ -308,7 +318,6 @@ void OrderedT10(const Page& pg) {
     const uint8_t* m = table + (y % 4) * 4;
     for (uint32_t x = 0; x < pg.width; ++x) d[x] = s[x] > m[x % 4] ? pg.white : pg.black;
   }
-  std::free(table);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+#include "base/dots.h"
+#include "base/owned.h"
 #include "imaging/bmp_processing.h"
 
 namespace {
@@ -280,53 +282,46 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
   const uint64_t limit = static_cast<uint32_t>(columnLimit);
   const int64_t N =
       static_cast<int64_t>(std::min<uint64_t>(limit, static_cast<uint64_t>(quarter ? H : W)));
-  const int64_t S = ((N * 8 + 31) / 32) * 4;
+  const int64_t S = RowStride(N, 8);
   if (R * S > std::numeric_limits<uint32_t>::max()) return false;  // no sane page is that big
   // Every byte of the first N columns receives a pixel; only the row padding needs its white.
   const uint32_t midSize = static_cast<uint32_t>(R * S > 0 ? R * S : 1);
-  uint8_t* mid = convFrame ? (GrowBuffer(convFrame, midSize) ? convFrame->data : nullptr)
-                           : static_cast<uint8_t*>(std::malloc(midSize));
-  // A lent frame stays with its lender.
-  auto releaseMid = [&] {
-    if (!convFrame) std::free(mid);
-  };
+  // A lent frame stays with its lender; otherwise the frame is this call's own.
+  MallocBytes ownMid(convFrame ? nullptr : static_cast<uint8_t*>(std::malloc(midSize)));
+  uint8_t* mid =
+      convFrame ? (GrowBuffer(convFrame, midSize) ? convFrame->data : nullptr) : ownMid.get();
   // Quarter turns convert up to eight source rows (those within the column limit) at a time.
   const int64_t lineBytes = quarter ? std::min<int64_t>(8, N) * W : 0;
-  uint8_t* line = static_cast<uint8_t*>(std::malloc(lineBytes > 0 ? lineBytes : 1));
-  GrayLut* lut = static_cast<GrayLut*>(std::malloc(sizeof(GrayLut)));
-  if (mid == nullptr || line == nullptr || lut == nullptr) {
-    releaseMid();
-    std::free(line);
-    std::free(lut);
-    return false;
-  }
+  MallocBytes line(static_cast<uint8_t*>(std::malloc(lineBytes > 0 ? lineBytes : 1)));
+  MallocPtr<GrayLut> lut(static_cast<GrayLut*>(std::malloc(sizeof(GrayLut))));
+  if (mid == nullptr || line == nullptr || lut == nullptr) return false;
   if (S > N)
     for (int64_t r = 0; r < R; ++r) std::memset(mid + r * S + N, 255, S - N);
-  BuildLut(levelsTables[0], lightTable, brightness != 0 || contrast != 0, lut);
+  BuildLut(levelsTables[0], lightTable, brightness != 0 || contrast != 0, lut.get());
 
-  const int64_t srcStride = ((W * depth + 31) / 32) * 4;
-  Walk walk{src, srcStride, W, H, depth / 8, N, S, mid, line, lut, skipWhite == 0, Box()};
+  const int64_t srcStride = RowStride(W, depth);
+  Walk walk{src, srcStride, W,          H,         depth / 8,      N,
+            S,   mid, line.get(), lut.get(), skipWhite == 0, Box()};
   if (quarter)
     walk.QuarterTurn(rotation == 2);
   else if (rotation == 1)
     walk.HalfTurn();
   else
     walk.Upright();
-  std::free(line);
-  std::free(lut);
+  line.reset();  // released before the result is allocated, as the peak is the page itself
+  lut.reset();
   const Box& box = walk.box;
 
   // Content found only beyond the column limit leaves no column to crop to; such a page is
   // as empty as a blank one (otherwise the box would come out with a negative width).
   if (box.maxRow < 0 || box.maxCol < 0) {
     SetEmptyResult(header, crop);
-    releaseMid();
     return true;
   }
   const int64_t left = box.minCol & ~int64_t{7};
   const int64_t width = ((box.maxCol - left + 1) + 7) & ~int64_t{7};
   const int64_t height = box.maxRow - box.minRow + 1;
-  const int64_t outStride = ((width * 8 + 31) / 32) * 4;
+  const int64_t outStride = RowStride(width, 8);
   const uint32_t size = static_cast<uint32_t>(height * outStride);
   *crop = tagRECT{static_cast<int32_t>(left), static_cast<int32_t>(box.minRow),
                   static_cast<int32_t>(left + width - 1), static_cast<int32_t>(box.maxRow)};
@@ -340,14 +335,10 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
   if (*out == nullptr) {
     *out = convResult ? (GrowBuffer(convResult, size) ? convResult->data : nullptr)
                       : static_cast<uint8_t*>(std::malloc(size));
-    if (*out == nullptr) {
-      releaseMid();
-      return false;
-    }
+    if (*out == nullptr) return false;
     whiten = copy < outStride;
     *outLen = size;
   } else if (*outLen < size) {
-    releaseMid();
     return false;
   }
   for (int64_t i = 0; i < height; ++i) {
@@ -355,6 +346,5 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
     std::memcpy(row, mid + (box.minRow + i) * S + left, copy);
     if (whiten) std::memset(row + copy, 255, outStride - copy);
   }
-  releaseMid();
   return true;
 }

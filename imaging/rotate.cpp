@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "base/dots.h"
 #include "imaging/bmp_processing.h"
 
 namespace {
@@ -46,8 +47,8 @@ bool CBmpProcessing::RotateImgData(const uint8_t* src, uint32_t /*srcLen*/, tagR
   const int64_t w = int64_t{rect.right} - rect.left + 1;
   const int64_t h = int64_t{rect.bottom} - rect.top + 1;
   if (w <= 0 || h <= 0) return false;  // an inverted rectangle describes no image
-  const int64_t srcStride = ((w * depth + 31) / 32) * 4;
-  const int64_t dstStride = turn == 1 ? srcStride : ((h * depth + 31) / 32) * 4;
+  const int64_t srcStride = RowStride(w, depth);
+  const int64_t dstStride = turn == 1 ? srcStride : RowStride(h, depth);
   const int64_t size64 = turn == 1 ? h * srcStride : w * dstStride;
   if (size64 > std::numeric_limits<uint32_t>::max()) return false;
   const uint32_t size = static_cast<uint32_t>(size64);

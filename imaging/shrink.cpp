@@ -6,13 +6,10 @@
 #include <cstdlib>
 #include <memory>
 
+#include "base/owned.h"
 #include "imaging/bmp_processing.h"
 
 namespace {
-
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
 
 // Channel sums and pixel count of one destination column.
 struct Accumulator {

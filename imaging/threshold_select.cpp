@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "base/dots.h"
 #include "imaging/bmp_processing.h"
 
 ThresholdRegion ClipThresholdRegion(const tagRECT* region, int64_t width, int64_t height) {
@@ -181,7 +182,7 @@ int CBmpProcessing::AdThresholdImgLocal(uint32_t width, uint32_t height, uint32_
   if (image == nullptr || out == nullptr || *out == nullptr || stride < width) return 0;
   const uint64_t bx = (uint64_t{width} + 63) / 64;
   const uint64_t by = (uint64_t{height} + 63) / 64;
-  const uint64_t gridRow = ((bx * 8 + 31) / 32) * 4;
+  const uint64_t gridRow = uint64_t(RowStride(int64_t(bx), 8));
   std::vector<uint8_t> grid(gridRow * by, 255);
 
   const int64_t g = OptimalThreshold(image, len, width, height, 0, nullptr);

@@ -11,8 +11,9 @@
 #include <cstring>
 #include <vector>
 
+#include "base/dots.h"
+#include "base/owned.h"
 #include "logging/vanta.h"
-#include "render/malloc_ptr.h"
 #include "render/tspl_render.h"
 
 namespace {
@@ -71,18 +72,19 @@ void CTSPLRenderClass::LogData2BmpFile(const char* path, const uint8_t* data, ui
                                        int32_t lWidth, int32_t lHeight, int32_t bitCount) {
   VLOG_DEBUG("datalen: %d, lWidth: %d, lHeight: %d", static_cast<int>(datalen), lWidth, lHeight);
   // Negative sizes or a picture too large to hold would only write a broken file.
-  const int64_t stride = (int64_t{lWidth} * bitCount + 31) / 32 * 4;
+  const int64_t stride = RowStride(lWidth, bitCount);
   const int64_t imageSize = stride * lHeight;
   if (!path || lWidth < 0 || lHeight < 0 || bitCount < 0 || imageSize > kMaxDumpImageBytes) {
     return;
   }
-  FILE* file = fopen(path, "wb");
-  if (!file) return;
+  const FilePtr owner(fopen(path, "wb"));
+  if (!owner) return;
+  FILE* file = owner.get();
   const tagBITMAPINFOHEADER base = m_pOemPDev ? m_pOemPDev->bmInfoHeader : tagBITMAPINFOHEADER{};
   const std::vector<uint8_t> headers =
       BmpHeaders(base, lWidth, lHeight, bitCount, static_cast<uint32_t>(imageSize));
   fwrite(headers.data(), 1, headers.size(), file);
-  qevrender::MallocBytes pixels = qevrender::AllocFilled(static_cast<size_t>(imageSize), 0);
+  MallocBytes pixels = AllocFilled(static_cast<size_t>(imageSize), 0);
   if (pixels && lHeight > 0 && data) {
     const uint32_t rowLen = datalen / static_cast<uint32_t>(lHeight);
     // A source row longer than a file row is cut, never copied into the next row.
@@ -93,7 +95,6 @@ void CTSPLRenderClass::LogData2BmpFile(const char* path, const uint8_t* data, ui
     }
   }
   if (pixels) fwrite(pixels.get(), 1, static_cast<size_t>(imageSize), file);
-  fclose(file);
 }
 
 namespace qevrender {

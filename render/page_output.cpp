@@ -6,17 +6,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/dots.h"
+#include "job/page_error.h"
 #include "logging/vanta.h"
 #include "render/bmp_dump.h"
 #include "render/tspl_render.h"
 
 namespace qevrender {
 namespace {
-
-// Millimetres to printer dots, as every length of the label is converted.
-int32_t MmToDots(double mm, int32_t dpi) {
-  return static_cast<int32_t>(mm * 1000.0 * dpi / 25400.0 + 0.5);
-}
 
 int32_t ClampToInt32(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
@@ -105,7 +102,7 @@ void WriteLabelSize(CTSPLRenderClass& renderer, const tagOEMCFG& cfg, const _DEV
       // In 64 bits: a wide page at a high OutputDPI would overflow int (same value otherwise).
       const int32_t pageDots =
           static_cast<int32_t>((int64_t{cfg.sOutputXDPI} * phys / res + 7) / 8 * 8);
-      const int32_t maxDots = MmToDots(cfg.sMaxOutputWidth, cfg.sOutputXDPI);
+      const int32_t maxDots = DotsFromMm(cfg.sMaxOutputWidth, cfg.sOutputXDPI);
       if (pageDots > maxDots) bits = (maxDots + 7) / 8 * 8;
     }
     renderer.OutPutSizeCommand(geo.alignedLeft + bits, rows + 8);
@@ -164,7 +161,7 @@ void PlanInterval(int32_t interval, int32_t copies, uint32_t page, bool last, ui
 // bitmap past the label's left edge: its x, before the BITMAP command clamps it to 0.
 int64_t DotsLeftOfLabel(const tagOEMCFG& cfg, const tagRECT& rect) {
   auto dots = [](double mm, int32_t dpi) {
-    return static_cast<int64_t>(std::clamp(mm * 1000.0 * dpi / 25400.0 + 0.5, -1e12, 1e12));
+    return static_cast<int64_t>(std::clamp(DotsBeforeTruncation(mm, dpi), -1e12, 1e12));
   };
   const int64_t h = dots(static_cast<double>(cfg.sHrzOffset) / 10.0, cfg.sOutputXDPI);
   const int64_t v =
@@ -293,8 +290,10 @@ bool WritePageOutput(CTSPLRenderClass& renderer, const tagOEMCFG& cfg, const _DE
   MallocBytes bits = PackBitmap(image, geo, mirror);
   if (!bits) {
     VLOG_DEBUG("page %u: no bitmap of %d x %d bytes", pdev.dwCurPageNum, geo.bytesPerRow, geo.rows);
-    fprintf(stderr, "ERROR: Not enough memory for the bitmap of page %u\n", pdev.dwCurPageNum);
-    return true;
+    const bool empty = geo.bytesPerRow <= 0 || geo.rows <= 0;
+    ReportPageError(pdev.dwCurPageNum, "not printed",
+                    empty ? "the page has no printable area" : "not enough memory for its bitmap");
+    return false;
   }
   const size_t bitmapBytes = static_cast<size_t>(geo.bytesPerRow) * geo.rows;
   DumpPageBitmap(renderer, pdev.dwCurPageNum, bits.get(), geo.bytesPerRow, geo.rows);
@@ -307,8 +306,8 @@ bool WritePageOutput(CTSPLRenderClass& renderer, const tagOEMCFG& cfg, const _DE
   if (const int64_t drop = DotsLeftOfLabel(cfg, out); drop > 0) {
     MallocBytes shifted = DropLeftDots(bits.get(), geo, drop, &out);
     if (!shifted) {
-      fprintf(stderr, "ERROR: Not enough memory for the bitmap of page %u\n", pdev.dwCurPageNum);
-      return true;
+      ReportPageError(pdev.dwCurPageNum, "not printed", "not enough memory for its bitmap");
+      return false;
     }
     sentBytes = static_cast<size_t>(out.right + 1) / 8 * geo.rows;
     bits = std::move(shifted);

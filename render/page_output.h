@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "filter/records.h"
+#include "base/owned.h"
 #include "imaging/gdi_types.h"
-#include "render/malloc_ptr.h"
+#include "job/records.h"
 
 class CTSPLRenderClass;
 
@@ -50,7 +50,9 @@ std::vector<PrintStep> PlanPrintSteps(const tagOEMCFG& cfg, uint32_t page, int16
                                       bool last, uint32_t* printed);
 
 // Writes the page: CLS, SIZE, the planned cutter lines and print blocks. The bitmap is
-// packed once and written with one write per print block.
+// packed once and written with one write per print block. False when the page could not
+// be written (no bitmap could be had; its "ERROR: Page N ..." line is written), so nothing of
+// it reached the printer.
 bool WritePageOutput(CTSPLRenderClass& renderer, const tagOEMCFG& cfg, const _DEVMODE& dev,
                      _OEMPDEV& pdev, const PageImage& image, const tagRECT& imageRect,
                      int rotationType, bool last);

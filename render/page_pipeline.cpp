@@ -7,11 +7,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/owned.h"
 #include "imaging/adaptive_threshold.h"
 #include "imaging/auto_halftone.h"
 #include "imaging/bmp_processing.h"
+#include "job/limits.h"
+#include "job/page_error.h"
 #include "logging/vanta.h"
-#include "render/malloc_ptr.h"
 #include "render/page_output.h"
 #include "render/stage_timing.h"
 #include "render/tspl_render.h"
@@ -22,12 +24,7 @@ StageTimes* gStageTimes = nullptr;
 
 namespace {
 
-using qevrender::AllocFilled;
-using qevrender::MallocBytes;
 using qevrender::StageClock;
-
-// Pages whose buffers would pass this are refused instead of allocated.
-constexpr uint64_t kMaxPageBytes = uint64_t{1} << 31;
 
 // Rotation type by orientation (1 or 2), quarter-turn flag (0 or 1) and half-turn flag
 // (0, 1, other); type 3 leaves the page unturned.
@@ -145,7 +142,7 @@ class PagePipeline {
 
 bool PagePipeline::SkipPage(const char* why) {
   VLOG_DEBUG("page %u skipped: %s", pdev_.dwCurPageNum, why);
-  fprintf(stderr, "ERROR: Page %u not printed: %s\n", pdev_.dwCurPageNum, why);
+  ReportPageError(pdev_.dwCurPageNum, "not printed", why);
   return false;
 }
 
@@ -166,7 +163,8 @@ bool PagePipeline::ConvertResolution() {
   const uint32_t bpp = h.biBitCount;
   const uint32_t srcStride = static_cast<uint32_t>(Stride(h.biWidth, bpp));
   const uint64_t convSize = (uint64_t{bpp} * convW + 31) / 32 * (uint64_t{convH} * 4);
-  if (convSize > kMaxPageBytes) return SkipPage("the page is too large at the printer resolution");
+  if (convSize > kMaxWorkingPageBytes)
+    return SkipPage("the page is too large at the printer resolution");
   MallocBytes conv = AllocFilled(convSize, 0);
   if (!conv) return SkipPage("not enough memory");
   uint8_t* out = conv.get();
@@ -279,7 +277,7 @@ bool PagePipeline::FitToWidth() {
   const uint32_t bpp = header_.biBitCount;
   const uint32_t newS = (bpp * static_cast<uint32_t>(newW) + 31) / 32 * 4;
   const uint64_t size = uint64_t{newS} * static_cast<uint32_t>(newH);
-  if (size > kMaxPageBytes) return SkipPage("the page is too large");
+  if (size > kMaxWorkingPageBytes) return SkipPage("the page is too large");
   MallocBytes scaled = AllocFilled(size, 255);
   if (!scaled) return SkipPage("not enough memory");
   uint8_t* out = scaled.get();
@@ -479,7 +477,8 @@ void PagePipeline::Run(bool last) {
 
   StageClock clock(qevrender::kStageOutput);
   const qevrender::PageImage image{work_.data, W_, H_, S_};
-  qevrender::WritePageOutput(renderer_, cfg_, dev_, pdev_, image, rect_, rotationType_, last);
+  if (!qevrender::WritePageOutput(renderer_, cfg_, dev_, pdev_, image, rect_, rotationType_, last))
+    return;
   if (qevrender::gStageTimes) ++qevrender::gStageTimes->pages;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/dots.h"
 #include "logging/vanta.h"
 #include "render/tspl_render.h"
 
@@ -13,23 +14,12 @@ namespace {
 
 constexpr size_t kCommandBufferSize = 256;
 
-// Truncates toward zero like a C cast, but saturates instead of overflowing: option values
-// come from the PPD and a cast of an out-of-range double to int is undefined.
-int SaturateToInt(double value) {
-  if (std::isnan(value)) return 0;
-  if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
-  if (value <= static_cast<double>(INT_MIN)) return INT_MIN;
-  return static_cast<int>(value);
-}
-
+// Holds a 64-bit count inside the int range of the command text.
 int SaturateToInt(int64_t value) {
   if (value > INT_MAX) return INT_MAX;
   if (value < INT_MIN) return INT_MIN;
   return static_cast<int>(value);
 }
-
-// Millimetres to printer dots: mm x 1000 x dpi / 25400 + 0.5 in double, truncated.
-int DotsFromMm(double mm, int dpi) { return SaturateToInt(mm * 1000.0 * dpi / 25400.0 + 0.5); }
 
 // Appends a length in tenths of a millimetre: whole millimetres with %d, otherwise with one
 // decimal. The %d value is printed as the int that the format expects (its low 32 bits).

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "filter/records.h"
 #include "imaging/gdi_types.h"
+#include "job/records.h"
 
 class CTSPLRenderClass {
  public:

@@ -10,6 +10,7 @@ JOBS="${QEV_JOBS:-2}"
 QEV_INSTALL_PACKAGES=(g++ cmake make pkg-config libcups2-dev libcupsimage2-dev cups cups-client
   cups-bsd cups-filters cups-ppdc ghostscript poppler-utils libpng-dev libpappl-dev)
 QEV_PACKAGES=("${QEV_INSTALL_PACKAGES[@]}" libgtest-dev libbenchmark-dev clang
+  clang-format clang-tidy
   cups-ipp-utils)
 
 log() { printf '==> %s\n' "$*" >&2; }

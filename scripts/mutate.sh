@@ -25,7 +25,7 @@ rm -rf "$src"
 launcher=()
 command -v ccache >/dev/null &&
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-cmake -S "$src" -B "$build" -DQEV_BUILD_BENCH=OFF "${launcher[@]}" >"$work/configure.log" 2>&1 || {
+cmake -S "$src" -B "$build" -DQEV_BUILD_TESTS=ON -DQEV_BUILD_BENCH=OFF "${launcher[@]}" >"$work/configure.log" 2>&1 || {
   cat "$work/configure.log" >&2
   exit 1
 }

@@ -5,7 +5,7 @@
 #include <cups/ppd.h>
 #include <cups/raster.h>
 
-#include "filter/records.h"
+#include "job/records.h"
 
 // Each reader does nothing when the record or its second argument is null.
 void InitMirror(tagOEMCFG* cfg, ppd_file_t* ppd);

@@ -1,12 +1,11 @@
-// Job configuration on the first page header: the option record from the PPD, the device mode
-// and page device from the header, then the renderer gets the records and writes the preamble.
+// Job configuration on the first page header: the option record from the PPD, and the device
+// mode and page device from the header.
 #include "settings/print_settings.h"
 
 #include <cstring>
 
-#include "filter/page_format.h"
+#include "job/raw_enum.h"
 #include "logging/vanta.h"
-#include "render/tspl_render.h"
 #include "settings/option_readers.h"
 
 namespace {
@@ -93,20 +92,4 @@ void InitOemPDEV(_OEMPDEV* pdev, cups_page_header2_t* header) {
   VLOG_DEBUG("Init srcGdiInfo.ptlPhysOffset.x: %d", pdev->srcGdiInfo.ptlPhysOffset.x);
   VLOG_DEBUG("Init srcGdiInfo.ptlPhysOffset.y: %d", pdev->srcGdiInfo.ptlPhysOffset.y);
   VLOG_DEBUG("Init srcGdiInfo.ulVertRes: %d", static_cast<int>(pdev->srcGdiInfo.ulVertRes));
-}
-
-void InitPrintSetting(int page, ppd_file_t* ppd, cups_page_header2_t* header,
-                      CTSPLRenderClass* renderer) {
-  if (page != 1 || ppd == nullptr || header == nullptr) return;
-  VLOG_DEBUG("Begin to initialize configures");
-  InitalizeOemCfg(&gOemCfg, ppd, header);
-  InitDevmode(&gDevMode, header);
-  InitOemPDEV(&gOemPDev, header);
-  VLOG_DEBUG("Initializing configures finish");
-  if (renderer == nullptr) return;
-  renderer->SetOemCfgPointer(&gOemCfg);
-  renderer->SetDevModePointer(&gDevMode);
-  renderer->SetOemPdevPointer(&gOemPDev);
-  bool started = renderer->StartDocCMD();
-  VLOG_DEBUG("Result of StartDocCMD is %d", started ? 1 : 0);
 }

@@ -11,11 +11,11 @@
 #include <functional>
 
 #include "filter/page_format.h"
-#include "filter/page_geometry.h"
 #include "filter/pixel_swap.h"
 #include "filter/raster_source.h"
 #include "filter/rastoqevtspl.h"
-#include "filter/records.h"
+#include "job/page_geometry.h"
+#include "job/records.h"
 #include "tests/support/filter_runner.h"
 #include "tests/support/raster_writer.h"
 

@@ -78,6 +78,16 @@ TEST(PageOutput, ImageAboveTheLabelKeepsAllItsRows) {
                                                     Art(1, 10).Dot(0, 9).Text() + "PRINT 1,1\n");
 }
 
+TEST(PageOutput, NoBitmapSendsNothingAndSaysSo) {
+  // Right edge left of the aligned left edge: (7 - 16 + 8) / 8 = 0 bytes per row, no bitmap.
+  qevtest::RenderJob job;
+  Image img(8, 1);
+  qevtest::StdoutCapture capture;
+  EXPECT_FALSE(qevrender::WritePageOutput(job.renderer, job.cfg, job.dev, job.pdev, img.View(),
+                                          {16, 0, 7, 0}, 3, true));
+  EXPECT_EQ(capture.Take(), "");
+}
+
 TEST(PageOutput, SubByteOffsetsKeepEveryDotInPlace) {
   std::mt19937 rng(7);
   for (int left = 0; left < 8; ++left) {

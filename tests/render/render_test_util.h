@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "filter/records.h"
+#include "job/records.h"
 #include "render/tspl_render.h"
 #include "tests/support/stdout_capture.h"
 

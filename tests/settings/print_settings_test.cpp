@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "filter/rastoqevtspl.h"
 #include "render/tspl_render.h"
 #include "tests/settings/ppd_fixture.h"
 #include "tests/support/raster_writer.h"

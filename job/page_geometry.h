@@ -5,8 +5,6 @@
 
 #include <cstdint>
 
-#include "filter/page_format.h"
-
 struct PageGeometry {
   int32_t width = 0;      // pixels
   int32_t height = 0;     // rows
@@ -14,8 +12,6 @@ struct PageGeometry {
   int16_t xdpi = 0;       // raster resolution across
   int16_t ydpi = 0;       // raster resolution along
 };
-
-PageGeometry GeometryOf(const PageLayout& layout);
 
 // Geometry of the buffered page; meaningful while gOemPDev.pBufStart is non-null.
 extern PageGeometry gBufferedGeometry;

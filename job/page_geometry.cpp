@@ -1,21 +1,11 @@
 // Re-derivation of the page geometry fields of the job records for a page whose size,
 // depth or resolution differs from the one they describe.
-#include "filter/page_geometry.h"
+#include "job/page_geometry.h"
 
-#include "filter/records.h"
+#include "job/records.h"
 #include "logging/vanta.h"
 
 PageGeometry gBufferedGeometry;
-
-PageGeometry GeometryOf(const PageLayout& layout) {
-  PageGeometry g;
-  g.width = int32_t(layout.width);
-  g.height = int32_t(layout.height);
-  g.bitCount = layout.bitCount;
-  g.xdpi = int16_t(layout.xdpi);
-  g.ydpi = int16_t(layout.ydpi);
-  return g;
-}
 
 namespace {
 

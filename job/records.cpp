@@ -1,5 +1,5 @@
 // Storage of the job records: one instance each for the whole process.
-#include "filter/records.h"
+#include "job/records.h"
 
 tagOEMCFG gOemCfg;
 _DEVMODE gDevMode;
