@@ -44,7 +44,7 @@ TEST(InvoicResampleImg2, WorkedExamples) {
 }
 
 // Growth copies a uniform value exactly; area averaging of a uniform value may lose 1 to the
-// single-precision sums (the design's 254-for-white case), never more.
+// single-precision sums (white can come out as 254), never more.
 struct ResampleCase {
   uint32_t sw, sh, dw, dh, bpp;
   uint8_t value;
