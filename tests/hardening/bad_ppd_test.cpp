@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/hardening/hardening_util.h"
+#include "tests/support/job_checks.h"
 #include "tests/support/ppd_writer.h"
 #include "tests/support/raster_writer.h"
 

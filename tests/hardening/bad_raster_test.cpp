@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/hardening/hardening_util.h"
+#include "tests/support/job_checks.h"
 #include "tests/support/raster_writer.h"
 
 namespace qevtest {

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "imaging/bmp_processing.h"
-#include "tests/imaging/test_image.h"
+#include "tests/support/test_image.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <set>
 #include <thread>
 
-#include "log_test_util.h"
+#include "tests/support/log_manager.h"
 
 namespace quorvel {
 namespace vanta {

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "hardening_util.h"
+#include "tests/support/job_checks.h"
 #include "tests/support/raster_writer.h"
 #include "tests/support/trace_log.h"
 
