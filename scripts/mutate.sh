@@ -73,7 +73,10 @@ PY
     missed=$((missed + 1))
     missed_list+=("$what ($path)")
   else
-    result="caught by $(grep -m1 -oE '[0-9]+ - [^ ]+' "$work/ctest.log" | head -1)"
+    # The failed tests only: ctest lists skipped ones in the same "N - name" form before them.
+    failed=$(sed -n '/The following tests FAILED/,$p' "$work/ctest.log" | grep -oE '[0-9]+ - [^ ]+' |
+      sed 's/^[0-9]* - //' | paste -sd' ')
+    result="caught by ${failed:-a failing ctest run}"
     caught=$((caught + 1))
   fi
   cp "$work/orig" "$file"
