@@ -20,8 +20,9 @@ build="$work/build"
 
 mkdir -p "$work"
 rm -rf "$src"
-# A copy of the tracked files only, so build trees and local files are left out.
-(cd "$ROOT" && git ls-files -z | tar --null -T - -cf -) | (mkdir -p "$src" && tar -xf - -C "$src")
+# A copy of the tracked files only, so build trees and local files are left out; extracted with
+# fresh times (-m), so objects left by an interrupted run are never taken for up to date.
+(cd "$ROOT" && git ls-files -z | tar --null -T - -cf -) | (mkdir -p "$src" && tar -xmf - -C "$src")
 launcher=()
 command -v ccache >/dev/null &&
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
