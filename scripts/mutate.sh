@@ -20,8 +20,9 @@ build="$work/build"
 
 mkdir -p "$work"
 rm -rf "$src"
-# A copy of the tracked files only, so build trees and local files are left out.
-(cd "$ROOT" && git ls-files -z | tar --null -T - -cf -) | (mkdir -p "$src" && tar -xf - -C "$src")
+# A copy of the tracked files only, so build trees and local files are left out; extracted with
+# fresh times (-m), so objects left by an interrupted run are never taken for up to date.
+(cd "$ROOT" && git ls-files -z | tar --null -T - -cf -) | (mkdir -p "$src" && tar -xmf - -C "$src")
 launcher=()
 command -v ccache >/dev/null &&
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
@@ -73,7 +74,10 @@ PY
     missed=$((missed + 1))
     missed_list+=("$what ($path)")
   else
-    result="caught by $(grep -m1 -oE '[0-9]+ - [^ ]+' "$work/ctest.log" | head -1)"
+    # The failed tests only: ctest lists skipped ones in the same "N - name" form before them.
+    failed=$(sed -n '/The following tests FAILED/,$p' "$work/ctest.log" | grep -oE '[0-9]+ - [^ ]+' |
+      sed 's/^[0-9]* - //' | paste -sd' ')
+    result="caught by ${failed:-a failing ctest run}"
     caught=$((caught + 1))
   fi
   cp "$work/orig" "$file"

@@ -1,14 +1,12 @@
 // The page read in process: pixels land in the page buffer as the renderer expects them,
-// failed reads leave zero rows, and every malformed header is refused without touching
-// memory while the stream stays in step for the next page.
+// failed reads leave zero rows, and page sizes are checked against the buffer limit before
+// anything is allocated. Malformed headers go through whole jobs (job_cases_test).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <functional>
 
 #include "filter/page_format.h"
 #include "filter/pixel_swap.h"
@@ -161,51 +159,6 @@ TEST(PageRead, GrayAndOneBitPagesBecomeEightBitGray) {
   }
 }
 
-// In process: no buffer, one line, the stream in step. The executable's tests run every
-// kind of malformed page through whole jobs.
-TEST(PageRead, MalformedHeadersAreRefusedAndTheStreamStaysInStep) {
-  using Tweak = std::function<void(cups_page_header2_t&)>;
-  const std::pair<Tweak, const char*> cases[] = {
-      {[](cups_page_header2_t& h) { h.cupsWidth = 0; }, "empty page"},
-      {[](cups_page_header2_t& h) { h.cupsBytesPerLine += 3; }, "cupsBytesPerLine"},
-      {[](cups_page_header2_t& h) { h.cupsBitsPerPixel = 32; }, "unsupported raster format"},
-      {[](cups_page_header2_t& h) { h.cupsColorSpace = CUPS_CSPACE_CMY; },
-       "unsupported raster format"},
-      {[](cups_page_header2_t& h) {
-         h.cupsBitsPerColor = 16;
-         h.cupsBitsPerPixel = 48;
-         h.cupsBytesPerLine *= 2;
-       },
-       "unsupported raster format"},
-      {[](cups_page_header2_t& h) { h.HWResolution[1] = 70000; }, "invalid resolution"}};
-  std::vector<RasterPage> pages;  // each bad page followed by a good one
-  for (const auto& c : cases) {
-    RasterPage bad;
-    bad.tweak = c.first;
-    bad.fill = SolidByte(0x11);
-    RasterPage good;
-    good.width = 3;
-    good.height = 2;
-    good.fill = SolidRgb(1, 2, 3);
-    pages.insert(pages.end(), {bad, good});
-  }
-  PageReader reader(pages);
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    std::string err;
-    ASSERT_TRUE(reader.Next(7, &err)) << "libcups itself refused header " << i;
-    EXPECT_EQ(reader.buf(), nullptr);
-    EXPECT_EQ(err.rfind("ERROR: Page 7 skipped: ", 0), 0u) << err;
-    EXPECT_NE(err.find(cases[i].second), std::string::npos) << err;
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-    ASSERT_TRUE(reader.Next(8, &err));
-    EXPECT_EQ(err, "");
-    ASSERT_NE(reader.buf(), nullptr);
-    EXPECT_EQ(reader.header().cupsWidth, 3u);
-    EXPECT_EQ(std::vector<uint8_t>(reader.buf(), reader.buf() + 3), std::vector<uint8_t>({3, 2, 1}))
-        << "after bad header " << i;
-  }
-}
-
 TEST(PageRead, HugePagesAreRefusedBeforeAllocation) {
   cups_page_header2_t h = MakeHeader(RasterPage{});
   PageLayout layout;
@@ -226,21 +179,6 @@ TEST(PageRead, HugePagesAreRefusedBeforeAllocation) {
   EXPECT_EQ(layout.bufSize, kMaxPageBytes);
   gray.height = 32769;
   EXPECT_FALSE(CheckPageHeader(MakeHeader(gray), &layout, &reason));
-}
-
-TEST(PageGeometry, RecordsFollowTheBufferedPage) {
-  gOemPDev = _OEMPDEV{};
-  gDevMode = _DEVMODE{};
-  gOemPDev.bmInfoHeader.biSizeImage = 1234;  // written by the renderer: left alone
-  SyncPageGeometry(PageGeometry{400, 240, 8, 300, 150}, 2);
-  const tagBITMAPINFOHEADER& bmi = gOemPDev.bmInfoHeader;
-  const auto& gdi = gOemPDev.srcGdiInfo;
-  EXPECT_EQ(std::vector<int64_t>({bmi.biWidth, bmi.biHeight, bmi.biBitCount, bmi.biSizeImage,
-                                  gdi.ulVertRes, gdi.szlPhysSize.cx, gdi.szlPhysSize.cy,
-                                  gDevMode.dmPrintQuality, gDevMode.dmYResolution}),
-            std::vector<int64_t>({400, 240, 8, 1234, 240, 400, 240, 300, 150}));
-  gOemPDev = _OEMPDEV{};
-  gDevMode = _DEVMODE{};
 }
 
 }  // namespace

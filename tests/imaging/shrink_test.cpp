@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "imaging/bmp_processing.h"
-#include "tests/imaging/test_image.h"
+#include "tests/support/test_image.h"
 
 namespace {
 

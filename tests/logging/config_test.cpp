@@ -2,8 +2,8 @@
 // names and flags, the byte-sum check, and logger creation up to id 19.
 #include <limits>
 
-#include "log_test_util.h"
 #include "logging/config_parser.h"
+#include "tests/support/log_manager.h"
 
 namespace quorvel {
 namespace vanta {

@@ -1,6 +1,6 @@
-// The trace file and the manager's thread: refusal of a planted link, monthdir directory
-// creation, append and size rules, the setters, start and stop, logging before start, writers
-// racing the setters, and the process-wide instance.
+// The trace file and the manager's thread: monthdir directory creation, append and size rules,
+// the setters, start and stop, logging before start, writers racing the setters, and the
+// process-wide instance. A link planted at the trace path is tested through the filter.
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +11,7 @@
 #include <set>
 #include <thread>
 
-#include "log_test_util.h"
+#include "tests/support/log_manager.h"
 
 namespace quorvel {
 namespace vanta {
@@ -76,29 +76,6 @@ TEST(LogFileTest, AppendsToTheSameFileAndCreatesItForEveryUser) {
     ASSERT_EQ(stat(dir.file(name + ".log").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0666u) << mask;
   }
-}
-
-// A link planted at the trace path is not followed: file output switches off and the link's
-// target stays untouched (the executable's tests plant the other kinds of obstacle).
-TEST(LogFileTest, SymlinkAtTheTracePathIsRefused) {
-  TempDir dir;
-  const std::string path = dir.file("trace.log"), victim = dir.file("victim");
-  ASSERT_TRUE(WriteFile(victim, "precious"));
-  ASSERT_EQ(symlink(victim.c_str(), path.c_str()), 0);
-  auto manager = makeManager(dir);
-  ASSERT_TRUE(manager->start());  // the banner is the first record refused
-  EXPECT_FALSE(settingsOf(*manager, 0).outfile);
-  logLine(*manager, "must go nowhere");
-  // Once the link is gone and output is switched back on, records flow again.
-  ASSERT_EQ(remove(path.c_str()), 0);
-  manager->setLoggerOutFile(0, true);
-  logLine(*manager, "after the fix");
-  ASSERT_TRUE(manager->stop());
-  EXPECT_EQ(ReadFile(victim), "precious");
-  const std::string text = ReadFile(path);
-  EXPECT_EQ(text.find("must go nowhere"), std::string::npos);
-  EXPECT_NE(text.find("after the fix"), std::string::npos);
-  EXPECT_EQ(manager->getStatusTotalWriteCount(), 1u);
 }
 
 // Beyond the size limit each record counts one more reopening of the same, unrenamed file.

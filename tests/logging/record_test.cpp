@@ -12,8 +12,8 @@
 #include <regex>
 #include <thread>
 
-#include "log_test_util.h"
 #include "logging/log_record.h"
+#include "tests/support/log_manager.h"
 
 namespace quorvel {
 namespace vanta {

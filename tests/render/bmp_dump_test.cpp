@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "render/page_output.h"
-#include "tests/render/render_test_util.h"
 #include "tests/support/filter_runner.h"
+#include "tests/support/render_job.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/render/render_test_util.h"
+#include "tests/support/render_job.h"
 
 namespace {
 

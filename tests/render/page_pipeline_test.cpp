@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/render/render_test_util.h"
 #include "tests/support/filter_runner.h"
 #include "tests/support/ppd_writer.h"
 #include "tests/support/raster_writer.h"
+#include "tests/support/render_job.h"
 
 namespace {
 

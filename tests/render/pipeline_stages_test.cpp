@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "tests/render/render_test_util.h"
+#include "tests/support/render_job.h"
 #include "tests/support/stdout_capture.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/settings/ppd_fixture.h"
+#include "tests/support/ppd_fixture.h"
 #include "tests/support/trace_capture.h"
 
 namespace {

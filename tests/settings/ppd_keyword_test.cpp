@@ -6,7 +6,7 @@
 #include <string>
 
 #include "settings/ppd_lookup.h"
-#include "tests/settings/ppd_fixture.h"
+#include "tests/support/ppd_fixture.h"
 
 namespace {
 

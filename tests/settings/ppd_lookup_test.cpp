@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "tests/settings/ppd_fixture.h"
+#include "tests/support/ppd_fixture.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "filter/rastoqevtspl.h"
 #include "render/tspl_render.h"
-#include "tests/settings/ppd_fixture.h"
+#include "tests/support/ppd_fixture.h"
 #include "tests/support/raster_writer.h"
 #include "tests/support/stdout_capture.h"
 #include "tests/support/trace_capture.h"

@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -158,32 +157,13 @@ bool FilterProcess::Write(const std::string& bytes) {
   return inFd_ >= 0;
 }
 
-void FilterProcess::CloseStdin() {
-  if (inFd_ >= 0) close(inFd_);
-  inFd_ = -1;
-}
-
-int FilterProcess::PendingStdin() const {
-  int pending = 0;
-  if (inFd_ < 0 || ioctl(inFd_, FIONREAD, &pending) != 0) return 0;
-  return pending;
-}
-
-bool FilterProcess::WaitStdinDrained(int ms) const {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (PendingStdin() > 0) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    usleep(2000);
-  }
-  return true;
-}
-
 bool FilterProcess::Signal(int sig) { return pid_ > 0 && !finished_ && kill(pid_, sig) == 0; }
 
 RunResult FilterProcess::Finish(int timeoutMs) {
   RunResult result;
   result.pid = pid_;
-  CloseStdin();
+  if (inFd_ >= 0) close(inFd_);
+  inFd_ = -1;
   if (pid_ <= 0 || finished_) return result;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   int status = 0;

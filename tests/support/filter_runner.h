@@ -73,11 +73,6 @@ class FilterProcess {
   bool started() const { return pid_ > 0; }
   pid_t pid() const { return pid_; }
   bool Write(const std::string& bytes);  // false when the filter closed its input
-  void CloseStdin();
-  // Bytes written but not yet read by the filter (FIONREAD on the pipe).
-  int PendingStdin() const;
-  // Waits up to `ms` until PendingStdin() is 0; false on timeout.
-  bool WaitStdinDrained(int ms) const;
   bool Signal(int sig);
   // Closes standard input, waits for the end (killing the process after `timeoutMs`) and
   // returns everything it wrote.

@@ -13,25 +13,13 @@ namespace qevtest {
 namespace {
 
 uint32_t ColorCount(cups_cspace_t space) {
-  switch (space) {
-    case CUPS_CSPACE_W:
-    case CUPS_CSPACE_K:
-    case CUPS_CSPACE_SW:
-    case CUPS_CSPACE_WHITE:
-    case CUPS_CSPACE_GOLD:
-    case CUPS_CSPACE_SILVER:
-      return 1;
-    case CUPS_CSPACE_RGBA:
-    case CUPS_CSPACE_RGBW:
-    case CUPS_CSPACE_CMYK:
-    case CUPS_CSPACE_YMCK:
-    case CUPS_CSPACE_KCMY:
-    case CUPS_CSPACE_GMCK:
-    case CUPS_CSPACE_GMCS:
-      return 4;
-    default:
-      return 3;
-  }
+  for (cups_cspace_t one : {CUPS_CSPACE_W, CUPS_CSPACE_K, CUPS_CSPACE_SW, CUPS_CSPACE_WHITE,
+                            CUPS_CSPACE_GOLD, CUPS_CSPACE_SILVER})
+    if (space == one) return 1;
+  for (cups_cspace_t four : {CUPS_CSPACE_RGBA, CUPS_CSPACE_RGBW, CUPS_CSPACE_CMYK, CUPS_CSPACE_YMCK,
+                             CUPS_CSPACE_KCMY, CUPS_CSPACE_GMCK, CUPS_CSPACE_GMCS})
+    if (space == four) return 4;
+  return 3;
 }
 
 bool WritePage(cups_raster_t* ras, const RasterPage& page) {

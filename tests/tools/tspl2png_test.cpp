@@ -1,5 +1,5 @@
-// Tests of the preview's output side: the PNG file (size, bit order, resolution) and the
-// tspl2png command (files per printed label, refusal of malformed streams).
+// Tests of the preview's output side through the tspl2png command: one PNG file per printed
+// label (dots, bit order, resolution), and the refusal of malformed streams.
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "tests/support/filter_runner.h"
-#include "tools/tspl2png/png_writer.h"
 
 namespace {
 
@@ -49,26 +48,6 @@ bool ReadPng(const std::string& path, PngImage* image) {
   return true;
 }
 
-TEST(PngWriter, WritesTheLabelDotForDot) {
-  tspl::Label label;
-  label.width = 10;
-  label.height = 3;
-  label.dots.assign(30, 0);
-  label.dots[0] = label.dots[9] = label.dots[14] = label.dots[29] = 1;
-  qevtest::TempDir dir;
-  std::string error;
-  ASSERT_TRUE(tspl::WritePng(dir.file("a.png"), label, 203, &error)) << error;
-  PngImage image;
-  ASSERT_TRUE(ReadPng(dir.file("a.png"), &image));
-  EXPECT_EQ(image.color_type, PNG_COLOR_TYPE_GRAY);
-  EXPECT_EQ(image.art, (std::vector<std::string>{"#........#", "....#.....", ".........#"}));
-  EXPECT_EQ(image.res_x, 7992u);  // 203 dpi = 7992.1 dots per metre
-  EXPECT_EQ(image.res_y, 7992u);
-
-  EXPECT_FALSE(tspl::WritePng(dir.file("missing/a.png"), label, 203, &error));
-  EXPECT_NE(error.find("missing/a.png"), std::string::npos) << error;
-}
-
 qevtest::RunResult RunPreview(const std::vector<std::string>& args, const std::string& stream) {
   qevtest::FilterRun run;
   run.exe = QEV_TSPL2PNG_EXE;
@@ -91,7 +70,10 @@ TEST(Tspl2png, OneFilePerPrintedLabelAndRefusalOfMalformedStreams) {
   EXPECT_NE(r.out.find("3 label(s) printed, 3 PNG file(s) written"), std::string::npos) << r.out;
   PngImage image;
   ASSERT_TRUE(ReadPng(dir.file("l-002.png"), &image));
-  EXPECT_EQ(image.art[0], "####............");
+  EXPECT_EQ(image.color_type, PNG_COLOR_TYPE_GRAY);
+  EXPECT_EQ(image.art, (std::vector<std::string>{"####............", "................"}));
+  EXPECT_EQ(image.res_x, 7992u);  // 203 dpi = 7992.1 dots per metre
+  EXPECT_EQ(image.res_y, 7992u);
   EXPECT_FALSE(ReadPng(dir.file("l-004.png"), &image));
   r = RunPreview({"--once", "-o", dir.file("once")}, stream);
   EXPECT_NE(r.out.find("3 label(s) printed, 2 PNG file(s) written"), std::string::npos) << r.out;

