@@ -301,7 +301,7 @@ bool CBmpProcessing::CoverBMP2OutputFormat(const uint8_t* src, uint32_t /*srcLen
 
   const int64_t srcStride = RowStride(W, depth);
   Walk walk{src, srcStride, W,          H,         depth / 8,      N,
-            S,   mid, line.get(), lut.get(), skipWhite == 0, Box()};
+            S,   mid,       line.get(), lut.get(), skipWhite == 0, Box()};
   if (quarter)
     walk.QuarterTurn(rotation == 2);
   else if (rotation == 1)
