@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/dots.h"
 #include "base/owned.h"
 #include "imaging/adaptive_threshold.h"
 #include "imaging/auto_halftone.h"
@@ -15,6 +16,7 @@
 #include "job/page_error.h"
 #include "logging/vanta.h"
 #include "render/page_output.h"
+#include "render/page_scale.h"
 #include "render/stage_timing.h"
 #include "render/tspl_render.h"
 
@@ -37,14 +39,6 @@ int RotationType(int orientation, int rotate90, int64_t rotation) {
   if ((orientation != 1 && orientation != 2) || (rotate90 != 0 && rotate90 != 1)) return 3;
   const int half = rotation == 0 ? 0 : rotation == 1 ? 1 : 2;
   return kRotationTypes[orientation - 1][rotate90][half];
-}
-
-int32_t Stride(int64_t width, int64_t bitCount) {
-  return static_cast<int32_t>((width * bitCount + 31) / 32 * 4);
-}
-
-int32_t MmToDots(double mm, int32_t dpi) {
-  return static_cast<int32_t>(mm * 1000.0 * dpi / 25400.0 + 0.5);
 }
 
 unsigned Low32(const void* p) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)); }
@@ -161,23 +155,14 @@ bool PagePipeline::ConvertResolution() {
   const uint32_t convW = static_cast<uint32_t>(w);
   const uint32_t convH = static_cast<uint32_t>(ht);
   const uint32_t bpp = h.biBitCount;
-  const uint32_t srcStride = static_cast<uint32_t>(Stride(h.biWidth, bpp));
-  const uint64_t convSize = (uint64_t{bpp} * convW + 31) / 32 * (uint64_t{convH} * 4);
+  const uint32_t srcStride = static_cast<uint32_t>(RowStride(h.biWidth, bpp));
+  const uint64_t convSize = static_cast<uint64_t>(RowStride(convW, bpp)) * convH;
   if (convSize > kMaxWorkingPageBytes)
     return SkipPage("the page is too large at the printer resolution");
-  MallocBytes conv = AllocFilled(convSize, 0);
+  MallocBytes conv = qevrender::ScalePage(proc_, pdev_.pBufStart, static_cast<uint32_t>(h.biWidth),
+                                          static_cast<uint32_t>(h.biHeight), bpp, srcStride, convW,
+                                          convH, convSize, ratioX < 1.0 && ratioY < 1.0);
   if (!conv) return SkipPage("not enough memory");
-  uint8_t* out = conv.get();
-  const tagColorCFG none{};
-  const tagRECT zero{};
-  if (ratioX < 1.0 && ratioY < 1.0) {
-    proc_.InvoicQIShrinkImg2(h.biWidth, h.biHeight, bpp, srcStride, pdev_.pBufStart, nullptr, convW,
-                             convH, bpp, &out, nullptr, static_cast<uint32_t>(convSize), none, none,
-                             zero);
-  } else {
-    proc_.InvoicResampleImg2(h.biWidth, h.biHeight, bpp, srcStride, pdev_.pBufStart, convW, convH,
-                             bpp, &out, static_cast<uint32_t>(convSize), none, 0, zero);
-  }
   free(pdev_.pBufStart);
   pdev_.pBufStart = conv.release();
   h.biWidth = static_cast<int32_t>(convW);
@@ -220,7 +205,7 @@ bool PagePipeline::ConvertToGray(const uint8_t* src, uint32_t srcLen, int32_t ca
 void PagePipeline::UpdateGeometry() {
   W_ = rect_.right - std::max<int32_t>(rect_.left, 0) + 1;
   H_ = rect_.bottom - std::max<int32_t>(rect_.top, 0) + 1;
-  S_ = Stride(W_, header_.biBitCount);
+  S_ = static_cast<int32_t>(RowStride(W_, header_.biBitCount));
   work_.len = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
 }
 
@@ -230,8 +215,8 @@ bool PagePipeline::AutoRotate() {
   const int16_t M = cfg_.sMaxOutputWidth;
   const bool unlimited = M <= 0;  // a missing maximum width never calls for a turn
   const double excess = static_cast<double>(W_) / cfg_.sOutputXDPI * 25.4 + 0.5 - M;
-  const int32_t t1 = static_cast<int32_t>(cfg_.sOutputYDPI * 5000 / 25400.0 + 0.5);
-  const int32_t t2 = static_cast<int32_t>(5000 * cfg_.sOutputXDPI / 25400.0 + 0.5);
+  const int32_t t1 = DotsFromMm(5, cfg_.sOutputYDPI);
+  const int32_t t2 = DotsFromMm(5, cfg_.sOutputXDPI);
   const bool landscape = !unlimited && excess > 20.0 && W_ > H_ + t1;
   const bool portrait =
       !landscape && W_ + t2 < H_ &&
@@ -248,7 +233,7 @@ bool PagePipeline::AutoRotate() {
   H_ = rect_.bottom - rect_.top + 1;
   header_.biWidth = W_;
   header_.biHeight = H_;
-  S_ = Stride(W_, header_.biBitCount);
+  S_ = static_cast<int32_t>(RowStride(W_, header_.biBitCount));
   work_.len = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
   header_.biSizeImage = work_.len;
   work_.Replace(std::move(turned));
@@ -261,9 +246,7 @@ bool PagePipeline::FitToWidth() {
   StageClock clock(qevrender::kStageFit);
   const int16_t M = cfg_.sMaxOutputWidth;
   if (M <= 0) return true;  // no maximum width: nothing to fit
-  // In 64 bits: a width of 32767 mm at 203 dpi would overflow int (same value otherwise).
-  const int32_t maxDots =
-      static_cast<int32_t>(int64_t{cfg_.sOutputXDPI} * (M * 1000) / 25400.0 + 0.5);
+  const int32_t maxDots = DotsFromMm(M, cfg_.sOutputXDPI);
   int32_t newW = maxDots;
   int32_t newH = 0;
   if (rotationType_ == 0 || rotationType_ == 2 || autoTurned_) {
@@ -275,22 +258,14 @@ bool PagePipeline::FitToWidth() {
     rect_ = tagRECT{0, 0, maxDots - 1, newH - 1};
   }
   const uint32_t bpp = header_.biBitCount;
-  const uint32_t newS = (bpp * static_cast<uint32_t>(newW) + 31) / 32 * 4;
+  const uint32_t newS = static_cast<uint32_t>(RowStride(newW, bpp));
   const uint64_t size = uint64_t{newS} * static_cast<uint32_t>(newH);
   if (size > kMaxWorkingPageBytes) return SkipPage("the page is too large");
-  MallocBytes scaled = AllocFilled(size, 255);
+  MallocBytes scaled = qevrender::ScalePage(
+      proc_, work_.data, static_cast<uint32_t>(W_), static_cast<uint32_t>(H_), bpp,
+      static_cast<uint32_t>(S_), static_cast<uint32_t>(newW), static_cast<uint32_t>(newH), size,
+      static_cast<uint32_t>(newH) < static_cast<uint32_t>(H_));
   if (!scaled) return SkipPage("not enough memory");
-  uint8_t* out = scaled.get();
-  // The conversion applies the tone settings; applying them here too would double them.
-  const tagColorCFG none{};
-  const tagRECT zero{};
-  if (static_cast<uint32_t>(newH) < static_cast<uint32_t>(H_)) {
-    proc_.InvoicQIShrinkImg2(W_, H_, bpp, S_, work_.data, nullptr, newW, newH, bpp, &out, nullptr,
-                             static_cast<uint32_t>(size), none, none, zero);
-  } else {
-    proc_.InvoicResampleImg2(W_, H_, bpp, S_, work_.data, newW, newH, bpp, &out,
-                             static_cast<uint32_t>(size), none, 0, zero);
-  }
   W_ = newW;
   H_ = newH;
   S_ = static_cast<int32_t>(newS);
@@ -357,7 +332,7 @@ bool PagePipeline::Halftone() {
   if (cfg_.sHalftoneMethod == kHalftoneAuto) {
     MallocBytes out = AllocFilled(work_.len, 255);
     if (!out) return SkipPage("not enough memory");
-    const int32_t guard = MmToDots(kAutoGuardMm, cfg_.sOutputXDPI);
+    const int32_t guard = DotsFromMm(kAutoGuardMm, cfg_.sOutputXDPI);
     if (!AutoHalftone(work_.data, out.get(), static_cast<uint32_t>(H_), static_cast<uint32_t>(W_),
                       static_cast<uint32_t>(S_), static_cast<uint32_t>(std::max(guard, 0)),
                       negative)) {
@@ -384,8 +359,8 @@ bool PagePipeline::Halftone() {
 // Breaks long horizontal black runs into dashes.
 void PagePipeline::MakeDashes() {
   StageClock clock(qevrender::kStageDashes);
-  const int16_t black = static_cast<int16_t>(MmToDots(cfg_.sBlackInterval, cfg_.sOutputXDPI));
-  const int16_t white = static_cast<int16_t>(MmToDots(cfg_.sWhiteInterval, cfg_.sOutputXDPI));
+  const int16_t black = static_cast<int16_t>(DotsFromMm(cfg_.sBlackInterval, cfg_.sOutputXDPI));
+  const int16_t white = static_cast<int16_t>(DotsFromMm(cfg_.sWhiteInterval, cfg_.sOutputXDPI));
   const int16_t minLen = cfg_.sMinImaginaryLineLen;
   const double quality = dev_.dmPrintQuality;
   auto longEnough = [&](int32_t n) {
@@ -429,7 +404,7 @@ void PagePipeline::Run(bool last) {
     return;
   }
   if (page.biWidth <= 0 || page.biHeight <= 0 ||
-      uint64_t{static_cast<uint32_t>(Stride(page.biWidth, page.biBitCount))} *
+      static_cast<uint64_t>(RowStride(page.biWidth, page.biBitCount)) *
               static_cast<uint32_t>(page.biHeight) >
           pdev_.dwBufSize) {
     SkipPage("the page buffer does not match the page size");
@@ -446,7 +421,7 @@ void PagePipeline::Run(bool last) {
   const bool earlyConversion = cfg_.sPaperMode == 1;
   earlyConversion_ = earlyConversion;
   if (earlyConversion) {
-    const int32_t cap = MmToDots(300, cfg_.sOutputXDPI);
+    const int32_t cap = DotsFromMm(300, cfg_.sOutputXDPI);
     const bool made = ConvertToGray(pdev_.pBufStart, pdev_.dwBufSize, cap, 1);
     if (!made && header_.biWidth != 0) {
       SkipPage("not enough memory");
@@ -461,7 +436,7 @@ void PagePipeline::Run(bool last) {
   UpdateGeometry();
   if (!AutoRotate() || !FitToWidth()) return;
   if (!earlyConversion) {
-    const int32_t cap = MmToDots(300, dev_.dmPrintQuality);
+    const int32_t cap = DotsFromMm(300, dev_.dmPrintQuality);
     if (!ConvertToGray(work_.data, work_.len, cap, cfg_.sSavePaperMode)) {
       // No content (save paper on a blank page) prints nothing, like the early conversion.
       if (header_.biWidth != 0) SkipPage("not enough memory");
@@ -469,7 +444,7 @@ void PagePipeline::Run(bool last) {
     }
     W_ = rect_.right - rect_.left + 1;
     H_ = rect_.bottom - rect_.top + 1;
-    S_ = Stride(W_, header_.biBitCount);
+    S_ = static_cast<int32_t>(RowStride(W_, header_.biBitCount));
     work_.len = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
   }
   if (!Halftone()) return;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/dots.h"
 #include "tests/render/render_test_util.h"
 #include "tests/support/filter_runner.h"
 #include "tests/support/ppd_writer.h"
@@ -30,7 +31,7 @@ GrayFn BlackWhere(std::function<bool(int x, int y)> inked) {
 
 // Puts a w × h 24-bit gray page into the page device, as the page loop describes it.
 void LoadPage(qevtest::RenderJob& job, int w, int h, const GrayFn& gray) {
-  const uint32_t stride = (static_cast<uint32_t>(w) * 24 + 31) / 32 * 4;
+  const auto stride = static_cast<uint32_t>(RowStride(w, 24));
   auto* buf = static_cast<uint8_t*>(calloc(stride * h, 1));
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) memset(buf + y * stride + x * 3, gray(x, y), 3);

@@ -7,7 +7,10 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "base/dots.h"
+#include "render/page_scale.h"
 #include "tests/render/render_test_util.h"
 #include "tests/support/stdout_capture.h"
 
@@ -33,7 +36,7 @@ std::string Summary(const StageCase& c) {
   job.cfg.sHalftoneMethod = 1;
   job.cfg.sMaxOutputWidth = 0;
   if (c.setup) c.setup(job);
-  const uint32_t stride = (static_cast<uint32_t>(c.w) * 24 + 31) / 32 * 4;
+  const auto stride = static_cast<uint32_t>(RowStride(c.w, 24));
   auto* buf = static_cast<uint8_t*>(calloc(stride * c.h, 1));
   for (int y = 0; y < c.h; ++y) {
     for (int x = 0; x < c.w; ++x) memset(buf + y * stride + x * 3, c.gray(x, y), 3);
@@ -140,3 +143,21 @@ INSTANTIATE_TEST_SUITE_P(Table, PipelineStages, testing::ValuesIn(kCases),
                          });
 
 }  // namespace
+
+// Both scaling stages share one dispatch. Its row padding is white and a failed scaling
+// gives no page: with a black fill, whatever the scaling leaves unwritten would print.
+TEST(ScalePage, PaddingIsWhiteAndFailureGivesNoPage) {
+  CBmpProcessing proc;
+  const uint8_t black[8] = {};  // 2 x 2 8-bit gray, stride 4
+  // Shrunk to 1 x 1 (3 padding bytes) and resampled to 3 x 2 (1 padding byte a row).
+  MallocBytes shrunk = qevrender::ScalePage(proc, black, 2, 2, 8, 4, 1, 1, 4, true);
+  ASSERT_TRUE(shrunk);
+  EXPECT_EQ(std::vector<uint8_t>(shrunk.get(), shrunk.get() + 4),
+            (std::vector<uint8_t>{0, 255, 255, 255}));
+  MallocBytes grown = qevrender::ScalePage(proc, black, 2, 2, 8, 4, 3, 2, 8, false);
+  ASSERT_TRUE(grown);
+  EXPECT_EQ(std::vector<uint8_t>(grown.get(), grown.get() + 8),
+            (std::vector<uint8_t>{0, 0, 0, 255, 0, 0, 0, 255}));
+  // The area shrink refuses a 1-bit source: no page rather than an unwritten one.
+  EXPECT_FALSE(qevrender::ScalePage(proc, black, 2, 2, 1, 4, 1, 1, 4, true));
+}
