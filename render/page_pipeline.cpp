@@ -20,13 +20,13 @@
 #include "render/stage_timing.h"
 #include "render/tspl_render.h"
 
-namespace qevrender {
+namespace quorvel::render {
 StageTimes* gStageTimes = nullptr;
 }
 
 namespace {
 
-using qevrender::StageClock;
+using quorvel::render::StageClock;
 
 // Rotation type by orientation (1 or 2), quarter-turn flag (0 or 1) and half-turn flag
 // (0, 1, other); type 3 leaves the page unturned.
@@ -143,7 +143,7 @@ bool PagePipeline::SkipPage(const char* why) {
 // Replaces the page buffer by a copy at the printer resolution: area shrink when both axes
 // shrink, resampling otherwise.
 bool PagePipeline::ConvertResolution() {
-  StageClock clock(qevrender::kStageResolution);
+  StageClock clock(quorvel::render::kStageResolution);
   const double ratioX = static_cast<double>(cfg_.sOutputXDPI) / dev_.dmPrintQuality;
   const double ratioY = static_cast<double>(cfg_.sOutputYDPI) / dev_.dmYResolution;
   if (ratioX == 1.0 && ratioY == 1.0) return true;
@@ -159,9 +159,9 @@ bool PagePipeline::ConvertResolution() {
   const uint64_t convSize = static_cast<uint64_t>(RowStride(convW, bpp)) * convH;
   if (convSize > kMaxWorkingPageBytes)
     return SkipPage("the page is too large at the printer resolution");
-  MallocBytes conv = qevrender::ScalePage(proc_, pdev_.pBufStart, static_cast<uint32_t>(h.biWidth),
-                                          static_cast<uint32_t>(h.biHeight), bpp, srcStride, convW,
-                                          convH, convSize, ratioX < 1.0 && ratioY < 1.0);
+  MallocBytes conv = quorvel::render::ScalePage(
+      proc_, pdev_.pBufStart, static_cast<uint32_t>(h.biWidth), static_cast<uint32_t>(h.biHeight),
+      bpp, srcStride, convW, convH, convSize, ratioX < 1.0 && ratioY < 1.0);
   if (!conv) return SkipPage("not enough memory");
   free(pdev_.pBufStart);
   pdev_.pBufStart = conv.release();
@@ -186,7 +186,7 @@ void PagePipeline::SetUpTones() {
 // The output conversion; *work_ takes its result. False when it found no content or failed.
 bool PagePipeline::ConvertToGray(const uint8_t* src, uint32_t srcLen, int32_t cap,
                                  int16_t skipWhite) {
-  StageClock clock(qevrender::kStageConvert);
+  StageClock clock(quorvel::render::kStageConvert);
   uint8_t* out = nullptr;
   uint32_t outLen = 0;
   proc_.CoverBMP2OutputFormat(src, srcLen, &out, &outLen, &header_, &rect_, rotationType_, 0, 0,
@@ -211,7 +211,7 @@ void PagePipeline::UpdateGeometry() {
 
 // Turns a page whose shape does not suit the label, once. False when the turn failed.
 bool PagePipeline::AutoRotate() {
-  StageClock clock(qevrender::kStageRotate);
+  StageClock clock(quorvel::render::kStageRotate);
   const int16_t M = cfg_.sMaxOutputWidth;
   const bool unlimited = M <= 0;  // a missing maximum width never calls for a turn
   const double excess = static_cast<double>(W_) / cfg_.sOutputXDPI * 25.4 + 0.5 - M;
@@ -243,7 +243,7 @@ bool PagePipeline::AutoRotate() {
 
 // Scales a page wider than the maximum output width down to it, keeping its aspect ratio.
 bool PagePipeline::FitToWidth() {
-  StageClock clock(qevrender::kStageFit);
+  StageClock clock(quorvel::render::kStageFit);
   const int16_t M = cfg_.sMaxOutputWidth;
   if (M <= 0) return true;  // no maximum width: nothing to fit
   const int32_t maxDots = DotsFromMm(M, cfg_.sOutputXDPI);
@@ -261,7 +261,7 @@ bool PagePipeline::FitToWidth() {
   const uint32_t newS = static_cast<uint32_t>(RowStride(newW, bpp));
   const uint64_t size = uint64_t{newS} * static_cast<uint32_t>(newH);
   if (size > kMaxWorkingPageBytes) return SkipPage("the page is too large");
-  MallocBytes scaled = qevrender::ScalePage(
+  MallocBytes scaled = quorvel::render::ScalePage(
       proc_, work_.data, static_cast<uint32_t>(W_), static_cast<uint32_t>(H_), bpp,
       static_cast<uint32_t>(S_), static_cast<uint32_t>(newW), static_cast<uint32_t>(newH), size,
       static_cast<uint32_t>(newH) < static_cast<uint32_t>(H_));
@@ -308,7 +308,7 @@ bool PagePipeline::FitTurnedPage(int32_t maxDots, int32_t* newW, int32_t* newH) 
 
 // To one byte per pixel, 0 a dot and 255 none (swapped for a negative).
 bool PagePipeline::Halftone() {
-  StageClock clock(qevrender::kStageHalftone);
+  StageClock clock(quorvel::render::kStageHalftone);
   const bool negative = cfg_.bNegative != 0;
   if (cfg_.sHalftoneMethod == 4) {
     uint8_t* out = nullptr;
@@ -358,7 +358,7 @@ bool PagePipeline::Halftone() {
 
 // Breaks long horizontal black runs into dashes.
 void PagePipeline::MakeDashes() {
-  StageClock clock(qevrender::kStageDashes);
+  StageClock clock(quorvel::render::kStageDashes);
   const int16_t black = static_cast<int16_t>(DotsFromMm(cfg_.sBlackInterval, cfg_.sOutputXDPI));
   const int16_t white = static_cast<int16_t>(DotsFromMm(cfg_.sWhiteInterval, cfg_.sOutputXDPI));
   const int16_t minLen = cfg_.sMinImaginaryLineLen;
@@ -450,11 +450,12 @@ void PagePipeline::Run(bool last) {
   if (!Halftone()) return;
   if (cfg_.sIsLineImaginary != 0) MakeDashes();
 
-  StageClock clock(qevrender::kStageOutput);
-  const qevrender::PageImage image{work_.data, W_, H_, S_};
-  if (!qevrender::WritePageOutput(renderer_, cfg_, dev_, pdev_, image, rect_, rotationType_, last))
+  StageClock clock(quorvel::render::kStageOutput);
+  const quorvel::render::PageImage image{work_.data, W_, H_, S_};
+  if (!quorvel::render::WritePageOutput(renderer_, cfg_, dev_, pdev_, image, rect_, rotationType_,
+                                        last))
     return;
-  if (qevrender::gStageTimes) ++qevrender::gStageTimes->pages;
+  if (quorvel::render::gStageTimes) ++quorvel::render::gStageTimes->pages;
 }
 
 }  // namespace

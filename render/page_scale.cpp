@@ -2,7 +2,7 @@
 // both of the page pipeline's scaling stages share.
 #include "render/page_scale.h"
 
-namespace qevrender {
+namespace quorvel::render {
 
 MallocBytes ScalePage(CBmpProcessing& proc, const uint8_t* src, uint32_t w, uint32_t h,
                       uint32_t bpp, uint32_t stride, uint32_t newW, uint32_t newH, uint64_t size,
@@ -21,4 +21,4 @@ MallocBytes ScalePage(CBmpProcessing& proc, const uint8_t* src, uint32_t w, uint
   return scaled;
 }
 
-}  // namespace qevrender
+}  // namespace quorvel::render

@@ -8,7 +8,7 @@
 #include "base/owned.h"
 #include "imaging/bmp_processing.h"
 
-namespace qevrender {
+namespace quorvel::render {
 
 // The image src (w x h, bpp bits a pixel, stride bytes a row; borrowed) scaled to newW x newH
 // in a new buffer of `size` bytes: area shrink when `shrink`, resampling otherwise. No tone
@@ -19,4 +19,4 @@ MallocBytes ScalePage(CBmpProcessing& proc, const uint8_t* src, uint32_t w, uint
                       uint32_t bpp, uint32_t stride, uint32_t newW, uint32_t newH, uint64_t size,
                       bool shrink);
 
-}  // namespace qevrender
+}  // namespace quorvel::render

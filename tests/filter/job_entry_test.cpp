@@ -13,7 +13,7 @@
 #include "tests/support/raster_writer.h"
 #include "tests/support/trace_log.h"
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 size_t Count(const std::string& text, const std::string& what) {
@@ -263,4 +263,4 @@ TEST_F(JobEntry, MirrorChoiceReachesTheSettings) {
 }
 
 }  // namespace
-}  // namespace qevtest
+}  // namespace quorvel::test

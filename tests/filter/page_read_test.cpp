@@ -19,7 +19,7 @@
 #include "tests/support/filter_runner.h"
 #include "tests/support/raster_writer.h"
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 // Opens a raster file written from `pages`, less its last `cutBytes` bytes, and reads pages
@@ -244,4 +244,4 @@ TEST(PageGeometry, RecordsFollowTheBufferedPage) {
 }
 
 }  // namespace
-}  // namespace qevtest
+}  // namespace quorvel::test

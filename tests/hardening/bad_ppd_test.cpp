@@ -11,7 +11,7 @@
 #include "tests/support/ppd_writer.h"
 #include "tests/support/raster_writer.h"
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 std::string TwoPages() {
@@ -175,4 +175,4 @@ TEST(JobOptions, ThousandsOfOptionsAreHarmless) {
 }
 
 }  // namespace
-}  // namespace qevtest
+}  // namespace quorvel::test

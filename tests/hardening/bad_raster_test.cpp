@@ -11,7 +11,7 @@
 #include "tests/hardening/hardening_util.h"
 #include "tests/support/raster_writer.h"
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 RasterPage Good() {
@@ -236,4 +236,4 @@ TEST(ManyPages, ThousandsOfTinyPagesAllPrint) {
 }
 
 }  // namespace
-}  // namespace qevtest
+}  // namespace quorvel::test

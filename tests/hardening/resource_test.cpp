@@ -15,7 +15,7 @@
 #include "tests/hardening/hardening_util.h"
 #include "tests/support/raster_writer.h"
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 struct Measured {
@@ -129,4 +129,4 @@ TEST(Resources, PeakMemoryOfALabelIsAFewPageBuffers) {
 }
 
 }  // namespace
-}  // namespace qevtest
+}  // namespace quorvel::test

@@ -10,7 +10,7 @@
 #include "base/dots.h"
 #include "imaging/bmp_processing.h"
 
-namespace qev_test {
+namespace quorvel::test::imaging {
 
 inline uint32_t Stride(uint32_t w, uint32_t bpp) {
   return static_cast<uint32_t>(RowStride(w, bpp));
@@ -69,4 +69,4 @@ struct Owned {
   ~Owned() { std::free(p); }
 };
 
-}  // namespace qev_test
+}  // namespace quorvel::test::imaging

@@ -6,7 +6,7 @@
 #include <cctype>
 #include <fstream>
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 // " name:123" at the end of a record: the source position that every record of logger 0
@@ -95,4 +95,4 @@ int FindMessage(const std::vector<std::string>& messages, const std::string& tex
   return -1;
 }
 
-}  // namespace qevtest
+}  // namespace quorvel::test

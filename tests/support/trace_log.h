@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace qevtest {
+namespace quorvel::test {
 
 constexpr const char* kTracePath = "/tmp/qztspl.log";
 
@@ -38,4 +38,4 @@ class TraceLog {
 // Index of the first message equal to `text` at or after `from`, or -1.
 int FindMessage(const std::vector<std::string>& messages, const std::string& text, int from = 0);
 
-}  // namespace qevtest
+}  // namespace quorvel::test

@@ -50,14 +50,14 @@ bool ReadPng(const std::string& path, PngImage* image) {
 }
 
 TEST(PngWriter, WritesTheLabelDotForDot) {
-  tspl::Label label;
+  quorvel::tspl::Label label;
   label.width = 10;
   label.height = 3;
   label.dots.assign(30, 0);
   label.dots[0] = label.dots[9] = label.dots[14] = label.dots[29] = 1;
-  qevtest::TempDir dir;
+  quorvel::test::TempDir dir;
   std::string error;
-  ASSERT_TRUE(tspl::WritePng(dir.file("a.png"), label, 203, &error)) << error;
+  ASSERT_TRUE(quorvel::tspl::WritePng(dir.file("a.png"), label, 203, &error)) << error;
   PngImage image;
   ASSERT_TRUE(ReadPng(dir.file("a.png"), &image));
   EXPECT_EQ(image.color_type, PNG_COLOR_TYPE_GRAY);
@@ -65,24 +65,25 @@ TEST(PngWriter, WritesTheLabelDotForDot) {
   EXPECT_EQ(image.res_x, 7992u);  // 203 dpi = 7992.1 dots per metre
   EXPECT_EQ(image.res_y, 7992u);
 
-  EXPECT_FALSE(tspl::WritePng(dir.file("missing/a.png"), label, 203, &error));
+  EXPECT_FALSE(quorvel::tspl::WritePng(dir.file("missing/a.png"), label, 203, &error));
   EXPECT_NE(error.find("missing/a.png"), std::string::npos) << error;
 }
 
-qevtest::RunResult RunPreview(const std::vector<std::string>& args, const std::string& stream) {
-  qevtest::FilterRun run;
+quorvel::test::RunResult RunPreview(const std::vector<std::string>& args,
+                                    const std::string& stream) {
+  quorvel::test::FilterRun run;
   run.exe = QEV_TSPL2PNG_EXE;
   run.args = args;
   run.unsetPpd = true;
   run.stdinData = stream;
-  return qevtest::RunFilter(run);
+  return quorvel::test::RunFilter(run);
 }
 
 TEST(Tspl2png, OneFilePerPrintedLabelAndRefusalOfMalformedStreams) {
-  qevtest::TempDir dir;
+  quorvel::test::TempDir dir;
   const std::string stream =
       "CLS\r\nSIZE 16 dot,2 dot\r\nBITMAP 0,0,2,1,0,\x0F\xFF\r\nPRINT 1,2\r\nPRINT 1\r\n";
-  qevtest::RunResult r = RunPreview({"-o", dir.file("l")}, stream);
+  quorvel::test::RunResult r = RunPreview({"-o", dir.file("l")}, stream);
   ASSERT_EQ(r.exitStatus, 0) << r.err;
   EXPECT_NE(r.out.find("l-003.png: 16 x 2 dots (2.0 x 0.3 mm), PRINT 1,1, 4 dots printed in "
                        "0,0-3,0"),

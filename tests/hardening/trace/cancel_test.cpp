@@ -13,7 +13,7 @@
 #include "tests/support/raster_writer.h"
 #include "tests/support/trace_log.h"
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 constexpr int kPages = 400;
@@ -68,4 +68,4 @@ TEST_P(CancelAt, EndsCleanlyAfterAWholePage) {
 INSTANTIATE_TEST_SUITE_P(Moments, CancelAt, testing::Values(0, 5, 50, 400, 1000, 2500));
 
 }  // namespace
-}  // namespace qevtest
+}  // namespace quorvel::test
