@@ -131,7 +131,8 @@ class PagePipeline {
   int rotationType_ = 3;
   bool earlyConversion_ = false;
   bool autoTurned_ = false;
-  int32_t W_ = 0, H_ = 0, S_ = 0;
+  // The working image's width and height in pixels and its row stride in bytes.
+  int32_t width_ = 0, height_ = 0, stride_ = 0;
 };
 
 bool PagePipeline::SkipPage(const char* why) {
@@ -203,24 +204,25 @@ bool PagePipeline::ConvertToGray(const uint8_t* src, uint32_t srcLen, int32_t ca
 }
 
 void PagePipeline::UpdateGeometry() {
-  W_ = rect_.right - std::max<int32_t>(rect_.left, 0) + 1;
-  H_ = rect_.bottom - std::max<int32_t>(rect_.top, 0) + 1;
-  S_ = static_cast<int32_t>(RowStride(W_, header_.biBitCount));
-  work_.len = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
+  width_ = rect_.right - std::max<int32_t>(rect_.left, 0) + 1;
+  height_ = rect_.bottom - std::max<int32_t>(rect_.top, 0) + 1;
+  stride_ = static_cast<int32_t>(RowStride(width_, header_.biBitCount));
+  work_.len = static_cast<uint32_t>(stride_) * static_cast<uint32_t>(height_);
 }
 
 // Turns a page whose shape does not suit the label, once. False when the turn failed.
 bool PagePipeline::AutoRotate() {
   StageClock clock(quorvel::render::kStageRotate);
-  const int16_t M = cfg_.sMaxOutputWidth;
-  const bool unlimited = M <= 0;  // a missing maximum width never calls for a turn
-  const double excess = static_cast<double>(W_) / cfg_.sOutputXDPI * 25.4 + 0.5 - M;
+  const int16_t maxWidthMm = cfg_.sMaxOutputWidth;
+  const bool unlimited = maxWidthMm <= 0;  // a missing maximum width never calls for a turn
+  const double excess = static_cast<double>(width_) / cfg_.sOutputXDPI * 25.4 + 0.5 - maxWidthMm;
   const int32_t t1 = DotsFromMm(5, cfg_.sOutputYDPI);
   const int32_t t2 = DotsFromMm(5, cfg_.sOutputXDPI);
-  const bool landscape = !unlimited && excess > 20.0 && W_ > H_ + t1;
+  const bool landscape = !unlimited && excess > 20.0 && width_ > height_ + t1;
   const bool portrait =
-      !landscape && W_ + t2 < H_ &&
-      (unlimited || static_cast<double>(H_) / cfg_.sOutputXDPI * 25.4 + 0.5 - M < 20.0);
+      !landscape && width_ + t2 < height_ &&
+      (unlimited ||
+       static_cast<double>(height_) / cfg_.sOutputXDPI * 25.4 + 0.5 - maxWidthMm < 20.0);
   if (!(landscape || portrait) || cfg_.sAutoRotate90 < 1 || cfg_.sAutoRotate90 > 3) return true;
   uint8_t* out = nullptr;
   uint32_t outLen = 0;
@@ -229,12 +231,12 @@ bool PagePipeline::AutoRotate() {
   MallocBytes turned = Adopt(out);
   // Without the turned image the geometry below would describe pixels that do not exist.
   if (!turned) return SkipPage("not enough memory to turn the page");
-  W_ = rect_.right - rect_.left + 1;
-  H_ = rect_.bottom - rect_.top + 1;
-  header_.biWidth = W_;
-  header_.biHeight = H_;
-  S_ = static_cast<int32_t>(RowStride(W_, header_.biBitCount));
-  work_.len = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
+  width_ = rect_.right - rect_.left + 1;
+  height_ = rect_.bottom - rect_.top + 1;
+  header_.biWidth = width_;
+  header_.biHeight = height_;
+  stride_ = static_cast<int32_t>(RowStride(width_, header_.biBitCount));
+  work_.len = static_cast<uint32_t>(stride_) * static_cast<uint32_t>(height_);
   header_.biSizeImage = work_.len;
   work_.Replace(std::move(turned));
   autoTurned_ = true;
@@ -244,17 +246,18 @@ bool PagePipeline::AutoRotate() {
 // Scales a page wider than the maximum output width down to it, keeping its aspect ratio.
 bool PagePipeline::FitToWidth() {
   StageClock clock(quorvel::render::kStageFit);
-  const int16_t M = cfg_.sMaxOutputWidth;
-  if (M <= 0) return true;  // no maximum width: nothing to fit
-  const int32_t maxDots = DotsFromMm(M, cfg_.sOutputXDPI);
+  const int16_t maxWidthMm = cfg_.sMaxOutputWidth;
+  if (maxWidthMm <= 0) return true;  // no maximum width: nothing to fit
+  const int32_t maxDots = DotsFromMm(maxWidthMm, cfg_.sOutputXDPI);
   int32_t newW = maxDots;
   int32_t newH = 0;
   if (rotationType_ == 0 || rotationType_ == 2 || autoTurned_) {
     if (!FitTurnedPage(maxDots, &newW, &newH)) return true;
   } else {
-    if (static_cast<uint32_t>(maxDots) >= static_cast<uint32_t>(W_)) return true;
+    if (static_cast<uint32_t>(maxDots) >= static_cast<uint32_t>(width_)) return true;
     // A very flat page keeps one row instead of vanishing.
-    newH = std::max<int32_t>(1, static_cast<int32_t>(maxDots * (static_cast<double>(H_) / W_)));
+    newH = std::max<int32_t>(
+        1, static_cast<int32_t>(maxDots * (static_cast<double>(height_) / width_)));
     rect_ = tagRECT{0, 0, maxDots - 1, newH - 1};
   }
   const uint32_t bpp = header_.biBitCount;
@@ -262,16 +265,16 @@ bool PagePipeline::FitToWidth() {
   const uint64_t size = uint64_t{newS} * static_cast<uint32_t>(newH);
   if (size > kMaxWorkingPageBytes) return SkipPage("the page is too large");
   MallocBytes scaled = quorvel::render::ScalePage(
-      proc_, work_.data, static_cast<uint32_t>(W_), static_cast<uint32_t>(H_), bpp,
-      static_cast<uint32_t>(S_), static_cast<uint32_t>(newW), static_cast<uint32_t>(newH), size,
-      static_cast<uint32_t>(newH) < static_cast<uint32_t>(H_));
+      proc_, work_.data, static_cast<uint32_t>(width_), static_cast<uint32_t>(height_), bpp,
+      static_cast<uint32_t>(stride_), static_cast<uint32_t>(newW), static_cast<uint32_t>(newH),
+      size, static_cast<uint32_t>(newH) < static_cast<uint32_t>(height_));
   if (!scaled) return SkipPage("not enough memory");
-  W_ = newW;
-  H_ = newH;
-  S_ = static_cast<int32_t>(newS);
+  width_ = newW;
+  height_ = newH;
+  stride_ = static_cast<int32_t>(newS);
   work_.len = static_cast<uint32_t>(size);
-  header_.biWidth = W_;
-  header_.biHeight = H_;
+  header_.biWidth = width_;
+  header_.biHeight = height_;
   header_.biSizeImage = work_.len;
   work_.Replace(std::move(scaled));
   return true;
@@ -284,11 +287,11 @@ bool PagePipeline::FitToWidth() {
 // page fits as it is.
 bool PagePipeline::FitTurnedPage(int32_t maxDots, int32_t* newW, int32_t* newH) {
   if (!earlyConversion_) {
-    const int32_t turnedWidth = (rotationType_ == 0 || rotationType_ == 2) ? H_ : W_;
+    const int32_t turnedWidth = (rotationType_ == 0 || rotationType_ == 2) ? height_ : width_;
     if (turnedWidth <= maxDots) return false;
     const double f = static_cast<double>(maxDots) / turnedWidth;
-    *newW = std::max<int32_t>(1, static_cast<int32_t>(W_ * f));
-    *newH = std::max<int32_t>(1, static_cast<int32_t>(H_ * f));
+    *newW = std::max<int32_t>(1, static_cast<int32_t>(width_ * f));
+    *newH = std::max<int32_t>(1, static_cast<int32_t>(height_ * f));
     rect_ = tagRECT{0, 0, *newW - 1, *newH - 1};
     return true;
   }
@@ -298,8 +301,8 @@ bool PagePipeline::FitTurnedPage(int32_t maxDots, int32_t* newW, int32_t* newH) 
   const int64_t extent = std::max<int64_t>(pageWidth, int64_t{rect_.right} + 1);
   if (extent <= maxDots) return false;
   const double f = static_cast<double>(maxDots) / static_cast<double>(extent);
-  *newW = std::max<int32_t>(1, static_cast<int32_t>(W_ * f));
-  *newH = std::max<int32_t>(1, static_cast<int32_t>(H_ * f));
+  *newW = std::max<int32_t>(1, static_cast<int32_t>(width_ * f));
+  *newH = std::max<int32_t>(1, static_cast<int32_t>(height_ * f));
   const int32_t left = static_cast<int32_t>(std::max(rect_.left, 0) * f);
   const int32_t top = static_cast<int32_t>(std::max(rect_.top, 0) * f);
   rect_ = tagRECT{left, top, left + *newW - 1, top + *newH - 1};
@@ -313,12 +316,12 @@ bool PagePipeline::Halftone() {
   if (cfg_.sHalftoneMethod == 4) {
     uint8_t* out = nullptr;
     int outLen = 0;
-    const int ok =
-        AdaptiveThreshold(work_.data, W_, H_, S_, &out, &outLen, negative, 0, 64, 0, 0.5f);
+    const int ok = AdaptiveThreshold(work_.data, width_, height_, stride_, &out, &outLen, negative,
+                                     0, 64, 0, 0.5f);
     MallocBytes thresholded = Adopt(out);
     if (!ok || !thresholded) return true;  // the page goes on unthresholded
     header_.biBitCount = 8;
-    const uint32_t need = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
+    const uint32_t need = static_cast<uint32_t>(stride_) * static_cast<uint32_t>(height_);
     if (static_cast<uint32_t>(outLen) < need) {
       MallocBytes padded = AllocFilled(need, 255);
       if (!padded) return SkipPage("not enough memory");
@@ -333,9 +336,9 @@ bool PagePipeline::Halftone() {
     MallocBytes out = AllocFilled(work_.len, 255);
     if (!out) return SkipPage("not enough memory");
     const int32_t guard = DotsFromMm(kAutoGuardMm, cfg_.sOutputXDPI);
-    if (!AutoHalftone(work_.data, out.get(), static_cast<uint32_t>(H_), static_cast<uint32_t>(W_),
-                      static_cast<uint32_t>(S_), static_cast<uint32_t>(std::max(guard, 0)),
-                      negative)) {
+    if (!AutoHalftone(work_.data, out.get(), static_cast<uint32_t>(height_),
+                      static_cast<uint32_t>(width_), static_cast<uint32_t>(stride_),
+                      static_cast<uint32_t>(std::max(guard, 0)), negative)) {
       return SkipPage("not enough memory");
     }
     work_.Take(std::move(out));
@@ -351,7 +354,7 @@ bool PagePipeline::Halftone() {
   uint8_t* scratch = Reserve(target, work_.len);
   if (!scratch) return SkipPage("not enough memory");
   memset(scratch, 255, work_.len);
-  proc_.Dither(method, work_.data, scratch, H_, W_, S_, 0, negative);
+  proc_.Dither(method, work_.data, scratch, height_, width_, stride_, 0, negative);
   work_.Borrow(scratch);
   return true;
 }
@@ -373,14 +376,14 @@ void PagePipeline::MakeDashes() {
     }
   };
   int32_t n = 0;
-  for (int32_t y = 0; y < H_; ++y) {
-    uint8_t* row = work_.data + static_cast<size_t>(y) * static_cast<size_t>(S_);
+  for (int32_t y = 0; y < height_; ++y) {
+    uint8_t* row = work_.data + static_cast<size_t>(y) * static_cast<size_t>(stride_);
     // A run that reached the end of the previous row is handed on as the n bytes just
     // before this row: with row padding the dash pattern starts that many bytes later, and
     // since n < W <= S it stays within the previous row.
     dash(row - n, n);
     n = 0;
-    for (int32_t i = 1; i < W_; ++i) {
+    for (int32_t i = 1; i < width_; ++i) {
       if (row[i] == 0) {
         ++n;
       } else {
@@ -442,16 +445,16 @@ void PagePipeline::Run(bool last) {
       if (header_.biWidth != 0) SkipPage("not enough memory");
       return;
     }
-    W_ = rect_.right - rect_.left + 1;
-    H_ = rect_.bottom - rect_.top + 1;
-    S_ = static_cast<int32_t>(RowStride(W_, header_.biBitCount));
-    work_.len = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
+    width_ = rect_.right - rect_.left + 1;
+    height_ = rect_.bottom - rect_.top + 1;
+    stride_ = static_cast<int32_t>(RowStride(width_, header_.biBitCount));
+    work_.len = static_cast<uint32_t>(stride_) * static_cast<uint32_t>(height_);
   }
   if (!Halftone()) return;
   if (cfg_.sIsLineImaginary != 0) MakeDashes();
 
   StageClock clock(quorvel::render::kStageOutput);
-  const quorvel::render::PageImage image{work_.data, W_, H_, S_};
+  const quorvel::render::PageImage image{work_.data, width_, height_, stride_};
   if (!quorvel::render::WritePageOutput(renderer_, cfg_, dev_, pdev_, image, rect_, rotationType_,
                                         last))
     return;
