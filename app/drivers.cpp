@@ -104,6 +104,7 @@ void AddVendorAttributes(const PpdModel& model, pappl_pr_driver_data_t* data, ip
       for (const std::string& c : o->choices)
         if (!halftone || Lower(c) != kAutoHalftone) values.push_back(Lower(c));
       std::vector<const char*> ptrs;
+      ptrs.reserve(values.size());
       for (const std::string& s : values) ptrs.push_back(s.c_str());
       ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, supported.c_str(), int(ptrs.size()),
                     nullptr, ptrs.data());

@@ -90,6 +90,7 @@ void RunFilter(pappl_job_t* job, const std::string& raster, const std::string& p
   for (char** e = environ; *e; e++)
     if (strncmp(*e, "PPD=", 4) != 0) envText.push_back(*e);
   std::vector<char*> envp;
+  envp.reserve(envText.size() + 1);
   for (std::string& e : envText) envp.push_back(e.data());
   envp.push_back(nullptr);
 

@@ -6,13 +6,14 @@
 #include <cstring>
 #include <vector>
 
+#include "base/dots.h"
 #include "imaging/adaptive_threshold.h"
 #include "imaging/auto_halftone.h"
 #include "imaging/bmp_processing.h"
 
 namespace {
 
-int Stride(int width, int bits) { return ((width * bits + 31) / 32) * 4; }
+int Stride(int width, int bits) { return static_cast<int>(RowStride(width, bits)); }
 
 // A label-like page: white paper, a gray gradient band, dark bars and speckled text areas.
 std::vector<uint8_t> MakePage(int w, int h, int bits) {

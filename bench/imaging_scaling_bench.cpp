@@ -6,11 +6,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/dots.h"
 #include "imaging/bmp_processing.h"
 
 namespace {
 
-uint32_t Stride(uint32_t w, uint32_t bpp) { return ((w * bpp + 31) / 32) * 4; }
+uint32_t Stride(uint32_t w, uint32_t bpp) { return static_cast<uint32_t>(RowStride(w, bpp)); }
 
 // A page with text-like content: mostly white with dark strokes and a gray ramp.
 std::vector<uint8_t> MakePage(uint32_t w, uint32_t h, uint32_t bpp) {

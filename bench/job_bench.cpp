@@ -228,14 +228,14 @@ bool RunInProcess(int dpi, int method, bool render, InProcessTimes* times) {
   while (cupsRasterReadHeader2(raster, &header)) {
     ++page;
     if (page == 1) InitPrintSetting(1, ppd, &header, &renderer);
-    const double t0 = qevrender::ThreadCpuSeconds();
+    const double t0 = quorvel::render::ThreadCpuSeconds();
     GetPrintData(&header, raster, page);
-    const double t1 = qevrender::ThreadCpuSeconds();
+    const double t1 = quorvel::render::ThreadCpuSeconds();
     times->readSeconds += t1 - t0;
     if (render && gOemPDev.pBufStart) {
       gOemPDev.dwCurPageNum = static_cast<uint32_t>(page);
       renderer.TransCommand(page == kPages);
-      times->renderSeconds += qevrender::ThreadCpuSeconds() - t1;
+      times->renderSeconds += quorvel::render::ThreadCpuSeconds() - t1;
     }
     free(gOemPDev.pBufStart);
     gOemPDev.pBufStart = nullptr;
@@ -277,13 +277,13 @@ BENCHMARK(BM_ReadOnly)
 void BM_Render(benchmark::State& state) {
   const int dpi = static_cast<int>(state.range(0));
   const int method = static_cast<int>(state.range(1));
-  qevrender::StageTimes stages;
+  quorvel::render::StageTimes stages;
   InProcessTimes times;
-  qevrender::gStageTimes = &stages;
+  quorvel::render::gStageTimes = &stages;
   for (auto _ : state) {
     InProcessTimes one;
     if (!RunInProcess(dpi, method, true, &one)) {
-      qevrender::gStageTimes = nullptr;
+      quorvel::render::gStageTimes = nullptr;
       state.SkipWithError("no PPD or raster (run bench/job_bench.sh)");
       return;
     }
@@ -292,14 +292,14 @@ void BM_Render(benchmark::State& state) {
     times.renderSeconds += one.renderSeconds;
     times.pages += one.pages;
   }
-  qevrender::gStageTimes = nullptr;
+  quorvel::render::gStageTimes = nullptr;
   const double pages = times.pages;
   state.counters["pages_per_s"] = pages / times.renderSeconds;
   state.counters["render_over_read"] = times.renderSeconds / times.readSeconds;
   static const char* const kNames[] = {"ms_resolution", "ms_convert", "ms_rotate", "ms_fit",
                                        "ms_halftone",   "ms_dashes",  "ms_output"};
   double staged = 0;
-  for (int s = 0; s < qevrender::kStageCount; ++s) {
+  for (int s = 0; s < quorvel::render::kStageCount; ++s) {
     state.counters[kNames[s]] = 1000.0 * stages.seconds[s] / pages;
     staged += stages.seconds[s];
   }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/owned.h"
 #include "filter/page_format.h"
 #include "filter/pixel_swap.h"
 #include "filter/raster_source.h"
@@ -22,10 +23,6 @@ namespace {
 
 // Pixel data of a rejected page is dropped in pieces of at most this size.
 constexpr uint32_t kDiscardChunk = 1u << 20;
-
-struct FreeDeleter {
-  void operator()(void* p) const { free(p); }
-};
 
 inline uint8_t Bit(const uint8_t* src, uint32_t x) { return (src[x >> 3] >> (7 - (x & 7))) & 1; }
 
@@ -63,7 +60,7 @@ void ExpandBits(PixelFormat format, const uint8_t* src, uint8_t* dst, uint32_t w
 // few megabytes, and fresh memory would cost the kernel a page fault and a zeroed page per
 // 4 KiB every time.
 struct SpareBuffer {
-  std::unique_ptr<uint8_t, FreeDeleter> data;
+  MallocBytes data;
   uint32_t capacity = 0;
 };
 SpareBuffer gSpare;
@@ -139,8 +136,8 @@ void GetPrintData(cups_page_header2_t* header, cups_raster_t* raster, int page) 
     return;
   }
   const uint32_t bpl = header->cupsBytesPerLine;
-  std::unique_ptr<uint8_t, FreeDeleter> buffer(TakePageBuffer(layout.bufSize));
-  std::unique_ptr<uint8_t, FreeDeleter> bits;
+  MallocBytes buffer(TakePageBuffer(layout.bufSize));
+  MallocBytes bits;
   if (!SameSize(layout.format)) bits.reset(static_cast<uint8_t*>(malloc(bpl)));
   if (!buffer || (!SameSize(layout.format) && !bits)) {
     ReportSkipped(page, "out of memory for the page buffer");

@@ -59,8 +59,8 @@ bool WithinCaps(const std::string& path) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   setenv("PPD", QEV_FUZZ_PPD, 1);
-  qevfuzz::DiscardStdout();
-  qevfuzz::QuietTrace();
+  quorvel::fuzz::DiscardStdout();
+  quorvel::fuzz::QuietTrace();
   return 0;
 }
 
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t optionLen = std::min<size_t>(data[0], size - 1);
   std::string options(reinterpret_cast<const char*>(data + 1), optionLen);
   options = options.c_str();  // argv strings end at their first NUL
-  qevfuzz::MemFile raster(data + 1 + optionLen, size - 1 - optionLen);
+  quorvel::fuzz::MemFile raster(data + 1 + optionLen, size - 1 - optionLen);
   if (!raster.ok() || !WithinCaps(raster.path())) return -1;
 
   std::string path = raster.path();

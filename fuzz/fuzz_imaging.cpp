@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/dots.h"
 #include "imaging/adaptive_threshold.h"
 #include "imaging/bmp_processing.h"
 #include "imaging/color_management.h"
@@ -41,7 +42,9 @@ class Reader {
   size_t pos_ = 0;
 };
 
-uint32_t Stride(uint32_t width, uint32_t bits) { return (width * bits + 31) / 32 * 4; }
+uint32_t Stride(uint32_t width, uint32_t bits) {
+  return static_cast<uint32_t>(RowStride(width, bits));
+}
 
 uint32_t Depth(Reader& r) {
   static const uint32_t kDepths[] = {8, 24, 24, 8, 1, 32, 0, 16};

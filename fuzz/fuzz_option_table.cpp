@@ -11,12 +11,12 @@
 #include "settings/print_settings.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  qevfuzz::QuietTrace();
+  quorvel::fuzz::QuietTrace();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  qevfuzz::MemFile file(data, size);
+  quorvel::fuzz::MemFile file(data, size);
   if (!file.ok()) return 0;
   ppd_file_t* ppd = ppdOpenFile(file.path().c_str());
   if (!ppd) return 0;

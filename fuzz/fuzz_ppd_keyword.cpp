@@ -8,7 +8,7 @@
 #include "settings/ppd_lookup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  qevfuzz::MemFile ppd(data, size);
+  quorvel::fuzz::MemFile ppd(data, size);
   if (!ppd.ok()) return 0;
   setenv("PPD", ppd.path().c_str(), 1);
   // The filter's own keyword, a header keyword and one that is never found.

@@ -7,10 +7,10 @@
 
 #include "logging/vanta.h"
 
-namespace qevfuzz {
+namespace quorvel::fuzz {
 
 MemFile::MemFile(const uint8_t* data, size_t size) {
-  fd_ = memfd_create("qevfuzz", MFD_CLOEXEC);
+  fd_ = memfd_create("quorvel::fuzz", MFD_CLOEXEC);
   if (fd_ < 0) return;
   size_t done = 0;
   while (done < size) {
@@ -49,4 +49,4 @@ void DiscardStdout() {
   close(null);
 }
 
-}  // namespace qevfuzz
+}  // namespace quorvel::fuzz

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace qevfuzz {
+namespace quorvel::fuzz {
 
 // The bytes as an anonymous in-memory file (memfd), reachable through path().
 class MemFile {
@@ -29,4 +29,4 @@ void QuietTrace();
 // Sends standard output to /dev/null, once (the filter writes its TSPL there).
 void DiscardStdout();
 
-}  // namespace qevfuzz
+}  // namespace quorvel::fuzz

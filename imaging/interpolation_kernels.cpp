@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-using qev_kernels::kPi;
-using qev_kernels::kTwoPi;
+using quorvel::kernels::kPi;
+using quorvel::kernels::kTwoPi;
 
 float CBmpProcessing::KernelLinear(float x) {
   if (x < -1.0f) return 0.0f;

@@ -4,7 +4,7 @@
 
 #include "imaging/bmp_processing.h"
 
-namespace qev_kernels {
+namespace quorvel::kernels {
 
 constexpr float kPi = 3.1415927f;
 constexpr float kTwoPi = 6.2831855f;
@@ -54,4 +54,4 @@ inline float WeightLanczos(float d) {
   return CBmpProcessing::KernelLanczosSinc(d, 6.0f);
 }
 
-}  // namespace qev_kernels
+}  // namespace quorvel::kernels

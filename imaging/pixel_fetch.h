@@ -7,7 +7,7 @@
 
 #include "imaging/bmp_processing.h"
 
-namespace qev_sampling {
+namespace quorvel::sampling {
 
 constexpr tagRGBQUAD kWhite = {255, 255, 255, 0};
 
@@ -86,4 +86,4 @@ inline tagRGBQUAD Fetch(const CBmpProcessing& p, int x, int y,
   }
 }
 
-}  // namespace qev_sampling
+}  // namespace quorvel::sampling

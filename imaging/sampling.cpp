@@ -8,11 +8,11 @@
 #include "imaging/interpolation_kernels.h"
 #include "imaging/pixel_fetch.h"
 
-using qev_sampling::CellIndex;
-using qev_sampling::Fetch;
-using qev_sampling::NearWhite;
-using qev_sampling::ReadPixel;
-using qev_sampling::TruncSat;
+using quorvel::sampling::CellIndex;
+using quorvel::sampling::Fetch;
+using quorvel::sampling::NearWhite;
+using quorvel::sampling::ReadPixel;
+using quorvel::sampling::TruncSat;
 
 float CxPoint2::Distance(CxPoint2 const p2) const { return Distance(p2.x, p2.y); }
 
@@ -28,8 +28,8 @@ void CBmpProcessing::OverflowCoordinates(int& x, int& y, OverflowMethod method) 
   if (x >= 0 && x < w && y >= 0 && y < h) return;
   // Wrap and mirror divide by the size; an empty image has nothing to map onto.
   if (w <= 0 || h <= 0) return;
-  x = qev_sampling::MapAxis(x, w, method);
-  y = qev_sampling::MapAxis(y, h, method);
+  x = quorvel::sampling::MapAxis(x, w, method);
+  y = quorvel::sampling::MapAxis(y, h, method);
 }
 
 tagRGBQUAD CBmpProcessing::GetPixelColorWithOverflow(int x, int y, OverflowMethod method,
@@ -172,8 +172,8 @@ tagRGBQUAD Kernel4x4(Self& p, float x, float y, Self::InterpolationMethod method
   }
   float wx[4], wy[4];
   for (int k = 0; k < 4; ++k) {
-    wx[k] = qev_kernels::Weight4x4(method, static_cast<float>(xi - 1 + k) - x);
-    wy[k] = qev_kernels::Weight4x4(method, static_cast<float>(yi - 1 + k) - y);
+    wx[k] = quorvel::kernels::Weight4x4(method, static_cast<float>(xi - 1 + k) - x);
+    wy[k] = quorvel::kernels::Weight4x4(method, static_cast<float>(yi - 1 + k) - y);
   }
   const bool direct = xi > 0 && xi + 2 < w && yi > 0 && yi + 2 < h &&
                       p.srcHeader.biBitCount == 24 && p.srcBits != nullptr;
@@ -193,8 +193,8 @@ tagRGBQUAD Lanczos(Self& p, float x, float y, Self::OverflowMethod of, tagRGBQUA
   }
   float wx[12], wy[12];
   for (int k = 0; k < 12; ++k) {
-    wx[k] = qev_kernels::WeightLanczos(static_cast<float>(xi - 5 + k) - x);
-    wy[k] = qev_kernels::WeightLanczos(static_cast<float>(yi - 5 + k) - y);
+    wx[k] = quorvel::kernels::WeightLanczos(static_cast<float>(xi - 5 + k) - x);
+    wy[k] = quorvel::kernels::WeightLanczos(static_cast<float>(yi - 5 + k) - y);
   }
   const bool direct = xi > 4 && xi + 6 < w && yi > 4 && yi + 6 < h &&
                       p.srcHeader.biBitCount == 24 && p.srcBits != nullptr;

@@ -97,7 +97,7 @@ void CTSPLRenderClass::LogData2BmpFile(const char* path, const uint8_t* data, ui
   if (pixels) fwrite(pixels.get(), 1, static_cast<size_t>(imageSize), file);
 }
 
-namespace qevrender {
+namespace quorvel::render {
 
 std::string DumpFileName(const std::string& dir, uint32_t page) {
   return dir + "/page-" + std::to_string(page) + ".bmp";
@@ -127,4 +127,4 @@ void DumpPageBitmap(CTSPLRenderClass& renderer, uint32_t page, const uint8_t* bi
                            bytesPerRow * 8, rows, 1);
 }
 
-}  // namespace qevrender
+}  // namespace quorvel::render

@@ -7,7 +7,7 @@
 
 class CTSPLRenderClass;
 
-namespace qevrender {
+namespace quorvel::render {
 
 // The environment variable that asks for the page dumps.
 constexpr const char* kDumpDirVariable = "QEVCP_DUMP_DIR";
@@ -21,4 +21,4 @@ std::string DumpFileName(const std::string& dir, uint32_t page);
 void DumpPageBitmap(CTSPLRenderClass& renderer, uint32_t page, const uint8_t* bits,
                     int32_t bytesPerRow, int32_t rows);
 
-}  // namespace qevrender
+}  // namespace quorvel::render

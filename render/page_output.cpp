@@ -12,7 +12,7 @@
 #include "render/bmp_dump.h"
 #include "render/tspl_render.h"
 
-namespace qevrender {
+namespace quorvel::render {
 namespace {
 
 int32_t ClampToInt32(int64_t v) {
@@ -337,4 +337,4 @@ bool WritePageOutput(CTSPLRenderClass& renderer, const tagOEMCFG& cfg, const _DE
   return true;
 }
 
-}  // namespace qevrender
+}  // namespace quorvel::render

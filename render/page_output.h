@@ -11,7 +11,7 @@
 
 class CTSPLRenderClass;
 
-namespace qevrender {
+namespace quorvel::render {
 
 // The halftoned working image: one byte per pixel, 255 leaves a dot blank (borrowed).
 struct PageImage {
@@ -57,4 +57,4 @@ bool WritePageOutput(CTSPLRenderClass& renderer, const tagOEMCFG& cfg, const _DE
                      _OEMPDEV& pdev, const PageImage& image, const tagRECT& imageRect,
                      int rotationType, bool last);
 
-}  // namespace qevrender
+}  // namespace quorvel::render

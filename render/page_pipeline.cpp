@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/dots.h"
 #include "base/owned.h"
 #include "imaging/adaptive_threshold.h"
 #include "imaging/auto_halftone.h"
@@ -15,16 +16,17 @@
 #include "job/page_error.h"
 #include "logging/vanta.h"
 #include "render/page_output.h"
+#include "render/page_scale.h"
 #include "render/stage_timing.h"
 #include "render/tspl_render.h"
 
-namespace qevrender {
+namespace quorvel::render {
 StageTimes* gStageTimes = nullptr;
 }
 
 namespace {
 
-using qevrender::StageClock;
+using quorvel::render::StageClock;
 
 // Rotation type by orientation (1 or 2), quarter-turn flag (0 or 1) and half-turn flag
 // (0, 1, other); type 3 leaves the page unturned.
@@ -37,14 +39,6 @@ int RotationType(int orientation, int rotate90, int64_t rotation) {
   if ((orientation != 1 && orientation != 2) || (rotate90 != 0 && rotate90 != 1)) return 3;
   const int half = rotation == 0 ? 0 : rotation == 1 ? 1 : 2;
   return kRotationTypes[orientation - 1][rotate90][half];
-}
-
-int32_t Stride(int64_t width, int64_t bitCount) {
-  return static_cast<int32_t>((width * bitCount + 31) / 32 * 4);
-}
-
-int32_t MmToDots(double mm, int32_t dpi) {
-  return static_cast<int32_t>(mm * 1000.0 * dpi / 25400.0 + 0.5);
 }
 
 unsigned Low32(const void* p) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)); }
@@ -137,7 +131,8 @@ class PagePipeline {
   int rotationType_ = 3;
   bool earlyConversion_ = false;
   bool autoTurned_ = false;
-  int32_t W_ = 0, H_ = 0, S_ = 0;
+  // The working image's width and height in pixels and its row stride in bytes.
+  int32_t width_ = 0, height_ = 0, stride_ = 0;
 };
 
 bool PagePipeline::SkipPage(const char* why) {
@@ -149,7 +144,7 @@ bool PagePipeline::SkipPage(const char* why) {
 // Replaces the page buffer by a copy at the printer resolution: area shrink when both axes
 // shrink, resampling otherwise.
 bool PagePipeline::ConvertResolution() {
-  StageClock clock(qevrender::kStageResolution);
+  StageClock clock(quorvel::render::kStageResolution);
   const double ratioX = static_cast<double>(cfg_.sOutputXDPI) / dev_.dmPrintQuality;
   const double ratioY = static_cast<double>(cfg_.sOutputYDPI) / dev_.dmYResolution;
   if (ratioX == 1.0 && ratioY == 1.0) return true;
@@ -161,23 +156,14 @@ bool PagePipeline::ConvertResolution() {
   const uint32_t convW = static_cast<uint32_t>(w);
   const uint32_t convH = static_cast<uint32_t>(ht);
   const uint32_t bpp = h.biBitCount;
-  const uint32_t srcStride = static_cast<uint32_t>(Stride(h.biWidth, bpp));
-  const uint64_t convSize = (uint64_t{bpp} * convW + 31) / 32 * (uint64_t{convH} * 4);
+  const uint32_t srcStride = static_cast<uint32_t>(RowStride(h.biWidth, bpp));
+  const uint64_t convSize = static_cast<uint64_t>(RowStride(convW, bpp)) * convH;
   if (convSize > kMaxWorkingPageBytes)
     return SkipPage("the page is too large at the printer resolution");
-  MallocBytes conv = AllocFilled(convSize, 0);
+  MallocBytes conv = quorvel::render::ScalePage(
+      proc_, pdev_.pBufStart, static_cast<uint32_t>(h.biWidth), static_cast<uint32_t>(h.biHeight),
+      bpp, srcStride, convW, convH, convSize, ratioX < 1.0 && ratioY < 1.0);
   if (!conv) return SkipPage("not enough memory");
-  uint8_t* out = conv.get();
-  const tagColorCFG none{};
-  const tagRECT zero{};
-  if (ratioX < 1.0 && ratioY < 1.0) {
-    proc_.InvoicQIShrinkImg2(h.biWidth, h.biHeight, bpp, srcStride, pdev_.pBufStart, nullptr, convW,
-                             convH, bpp, &out, nullptr, static_cast<uint32_t>(convSize), none, none,
-                             zero);
-  } else {
-    proc_.InvoicResampleImg2(h.biWidth, h.biHeight, bpp, srcStride, pdev_.pBufStart, convW, convH,
-                             bpp, &out, static_cast<uint32_t>(convSize), none, 0, zero);
-  }
   free(pdev_.pBufStart);
   pdev_.pBufStart = conv.release();
   h.biWidth = static_cast<int32_t>(convW);
@@ -201,7 +187,7 @@ void PagePipeline::SetUpTones() {
 // The output conversion; *work_ takes its result. False when it found no content or failed.
 bool PagePipeline::ConvertToGray(const uint8_t* src, uint32_t srcLen, int32_t cap,
                                  int16_t skipWhite) {
-  StageClock clock(qevrender::kStageConvert);
+  StageClock clock(quorvel::render::kStageConvert);
   uint8_t* out = nullptr;
   uint32_t outLen = 0;
   proc_.CoverBMP2OutputFormat(src, srcLen, &out, &outLen, &header_, &rect_, rotationType_, 0, 0,
@@ -218,24 +204,25 @@ bool PagePipeline::ConvertToGray(const uint8_t* src, uint32_t srcLen, int32_t ca
 }
 
 void PagePipeline::UpdateGeometry() {
-  W_ = rect_.right - std::max<int32_t>(rect_.left, 0) + 1;
-  H_ = rect_.bottom - std::max<int32_t>(rect_.top, 0) + 1;
-  S_ = Stride(W_, header_.biBitCount);
-  work_.len = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
+  width_ = rect_.right - std::max<int32_t>(rect_.left, 0) + 1;
+  height_ = rect_.bottom - std::max<int32_t>(rect_.top, 0) + 1;
+  stride_ = static_cast<int32_t>(RowStride(width_, header_.biBitCount));
+  work_.len = static_cast<uint32_t>(stride_) * static_cast<uint32_t>(height_);
 }
 
 // Turns a page whose shape does not suit the label, once. False when the turn failed.
 bool PagePipeline::AutoRotate() {
-  StageClock clock(qevrender::kStageRotate);
-  const int16_t M = cfg_.sMaxOutputWidth;
-  const bool unlimited = M <= 0;  // a missing maximum width never calls for a turn
-  const double excess = static_cast<double>(W_) / cfg_.sOutputXDPI * 25.4 + 0.5 - M;
-  const int32_t t1 = static_cast<int32_t>(cfg_.sOutputYDPI * 5000 / 25400.0 + 0.5);
-  const int32_t t2 = static_cast<int32_t>(5000 * cfg_.sOutputXDPI / 25400.0 + 0.5);
-  const bool landscape = !unlimited && excess > 20.0 && W_ > H_ + t1;
+  StageClock clock(quorvel::render::kStageRotate);
+  const int16_t maxWidthMm = cfg_.sMaxOutputWidth;
+  const bool unlimited = maxWidthMm <= 0;  // a missing maximum width never calls for a turn
+  const double excess = static_cast<double>(width_) / cfg_.sOutputXDPI * 25.4 + 0.5 - maxWidthMm;
+  const int32_t t1 = DotsFromMm(5, cfg_.sOutputYDPI);
+  const int32_t t2 = DotsFromMm(5, cfg_.sOutputXDPI);
+  const bool landscape = !unlimited && excess > 20.0 && width_ > height_ + t1;
   const bool portrait =
-      !landscape && W_ + t2 < H_ &&
-      (unlimited || static_cast<double>(H_) / cfg_.sOutputXDPI * 25.4 + 0.5 - M < 20.0);
+      !landscape && width_ + t2 < height_ &&
+      (unlimited ||
+       static_cast<double>(height_) / cfg_.sOutputXDPI * 25.4 + 0.5 - maxWidthMm < 20.0);
   if (!(landscape || portrait) || cfg_.sAutoRotate90 < 1 || cfg_.sAutoRotate90 > 3) return true;
   uint8_t* out = nullptr;
   uint32_t outLen = 0;
@@ -244,12 +231,12 @@ bool PagePipeline::AutoRotate() {
   MallocBytes turned = Adopt(out);
   // Without the turned image the geometry below would describe pixels that do not exist.
   if (!turned) return SkipPage("not enough memory to turn the page");
-  W_ = rect_.right - rect_.left + 1;
-  H_ = rect_.bottom - rect_.top + 1;
-  header_.biWidth = W_;
-  header_.biHeight = H_;
-  S_ = Stride(W_, header_.biBitCount);
-  work_.len = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
+  width_ = rect_.right - rect_.left + 1;
+  height_ = rect_.bottom - rect_.top + 1;
+  header_.biWidth = width_;
+  header_.biHeight = height_;
+  stride_ = static_cast<int32_t>(RowStride(width_, header_.biBitCount));
+  work_.len = static_cast<uint32_t>(stride_) * static_cast<uint32_t>(height_);
   header_.biSizeImage = work_.len;
   work_.Replace(std::move(turned));
   autoTurned_ = true;
@@ -258,45 +245,36 @@ bool PagePipeline::AutoRotate() {
 
 // Scales a page wider than the maximum output width down to it, keeping its aspect ratio.
 bool PagePipeline::FitToWidth() {
-  StageClock clock(qevrender::kStageFit);
-  const int16_t M = cfg_.sMaxOutputWidth;
-  if (M <= 0) return true;  // no maximum width: nothing to fit
-  // In 64 bits: a width of 32767 mm at 203 dpi would overflow int (same value otherwise).
-  const int32_t maxDots =
-      static_cast<int32_t>(int64_t{cfg_.sOutputXDPI} * (M * 1000) / 25400.0 + 0.5);
+  StageClock clock(quorvel::render::kStageFit);
+  const int16_t maxWidthMm = cfg_.sMaxOutputWidth;
+  if (maxWidthMm <= 0) return true;  // no maximum width: nothing to fit
+  const int32_t maxDots = DotsFromMm(maxWidthMm, cfg_.sOutputXDPI);
   int32_t newW = maxDots;
   int32_t newH = 0;
   if (rotationType_ == 0 || rotationType_ == 2 || autoTurned_) {
     if (!FitTurnedPage(maxDots, &newW, &newH)) return true;
   } else {
-    if (static_cast<uint32_t>(maxDots) >= static_cast<uint32_t>(W_)) return true;
+    if (static_cast<uint32_t>(maxDots) >= static_cast<uint32_t>(width_)) return true;
     // A very flat page keeps one row instead of vanishing.
-    newH = std::max<int32_t>(1, static_cast<int32_t>(maxDots * (static_cast<double>(H_) / W_)));
+    newH = std::max<int32_t>(
+        1, static_cast<int32_t>(maxDots * (static_cast<double>(height_) / width_)));
     rect_ = tagRECT{0, 0, maxDots - 1, newH - 1};
   }
   const uint32_t bpp = header_.biBitCount;
-  const uint32_t newS = (bpp * static_cast<uint32_t>(newW) + 31) / 32 * 4;
+  const uint32_t newS = static_cast<uint32_t>(RowStride(newW, bpp));
   const uint64_t size = uint64_t{newS} * static_cast<uint32_t>(newH);
   if (size > kMaxWorkingPageBytes) return SkipPage("the page is too large");
-  MallocBytes scaled = AllocFilled(size, 255);
+  MallocBytes scaled = quorvel::render::ScalePage(
+      proc_, work_.data, static_cast<uint32_t>(width_), static_cast<uint32_t>(height_), bpp,
+      static_cast<uint32_t>(stride_), static_cast<uint32_t>(newW), static_cast<uint32_t>(newH),
+      size, static_cast<uint32_t>(newH) < static_cast<uint32_t>(height_));
   if (!scaled) return SkipPage("not enough memory");
-  uint8_t* out = scaled.get();
-  // The conversion applies the tone settings; applying them here too would double them.
-  const tagColorCFG none{};
-  const tagRECT zero{};
-  if (static_cast<uint32_t>(newH) < static_cast<uint32_t>(H_)) {
-    proc_.InvoicQIShrinkImg2(W_, H_, bpp, S_, work_.data, nullptr, newW, newH, bpp, &out, nullptr,
-                             static_cast<uint32_t>(size), none, none, zero);
-  } else {
-    proc_.InvoicResampleImg2(W_, H_, bpp, S_, work_.data, newW, newH, bpp, &out,
-                             static_cast<uint32_t>(size), none, 0, zero);
-  }
-  W_ = newW;
-  H_ = newH;
-  S_ = static_cast<int32_t>(newS);
+  width_ = newW;
+  height_ = newH;
+  stride_ = static_cast<int32_t>(newS);
   work_.len = static_cast<uint32_t>(size);
-  header_.biWidth = W_;
-  header_.biHeight = H_;
+  header_.biWidth = width_;
+  header_.biHeight = height_;
   header_.biSizeImage = work_.len;
   work_.Replace(std::move(scaled));
   return true;
@@ -309,11 +287,11 @@ bool PagePipeline::FitToWidth() {
 // page fits as it is.
 bool PagePipeline::FitTurnedPage(int32_t maxDots, int32_t* newW, int32_t* newH) {
   if (!earlyConversion_) {
-    const int32_t turnedWidth = (rotationType_ == 0 || rotationType_ == 2) ? H_ : W_;
+    const int32_t turnedWidth = (rotationType_ == 0 || rotationType_ == 2) ? height_ : width_;
     if (turnedWidth <= maxDots) return false;
     const double f = static_cast<double>(maxDots) / turnedWidth;
-    *newW = std::max<int32_t>(1, static_cast<int32_t>(W_ * f));
-    *newH = std::max<int32_t>(1, static_cast<int32_t>(H_ * f));
+    *newW = std::max<int32_t>(1, static_cast<int32_t>(width_ * f));
+    *newH = std::max<int32_t>(1, static_cast<int32_t>(height_ * f));
     rect_ = tagRECT{0, 0, *newW - 1, *newH - 1};
     return true;
   }
@@ -323,8 +301,8 @@ bool PagePipeline::FitTurnedPage(int32_t maxDots, int32_t* newW, int32_t* newH) 
   const int64_t extent = std::max<int64_t>(pageWidth, int64_t{rect_.right} + 1);
   if (extent <= maxDots) return false;
   const double f = static_cast<double>(maxDots) / static_cast<double>(extent);
-  *newW = std::max<int32_t>(1, static_cast<int32_t>(W_ * f));
-  *newH = std::max<int32_t>(1, static_cast<int32_t>(H_ * f));
+  *newW = std::max<int32_t>(1, static_cast<int32_t>(width_ * f));
+  *newH = std::max<int32_t>(1, static_cast<int32_t>(height_ * f));
   const int32_t left = static_cast<int32_t>(std::max(rect_.left, 0) * f);
   const int32_t top = static_cast<int32_t>(std::max(rect_.top, 0) * f);
   rect_ = tagRECT{left, top, left + *newW - 1, top + *newH - 1};
@@ -333,17 +311,17 @@ bool PagePipeline::FitTurnedPage(int32_t maxDots, int32_t* newW, int32_t* newH) 
 
 // To one byte per pixel, 0 a dot and 255 none (swapped for a negative).
 bool PagePipeline::Halftone() {
-  StageClock clock(qevrender::kStageHalftone);
+  StageClock clock(quorvel::render::kStageHalftone);
   const bool negative = cfg_.bNegative != 0;
   if (cfg_.sHalftoneMethod == 4) {
     uint8_t* out = nullptr;
     int outLen = 0;
-    const int ok =
-        AdaptiveThreshold(work_.data, W_, H_, S_, &out, &outLen, negative, 0, 64, 0, 0.5f);
+    const int ok = AdaptiveThreshold(work_.data, width_, height_, stride_, &out, &outLen, negative,
+                                     0, 64, 0, 0.5f);
     MallocBytes thresholded = Adopt(out);
     if (!ok || !thresholded) return true;  // the page goes on unthresholded
     header_.biBitCount = 8;
-    const uint32_t need = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
+    const uint32_t need = static_cast<uint32_t>(stride_) * static_cast<uint32_t>(height_);
     if (static_cast<uint32_t>(outLen) < need) {
       MallocBytes padded = AllocFilled(need, 255);
       if (!padded) return SkipPage("not enough memory");
@@ -357,10 +335,10 @@ bool PagePipeline::Halftone() {
   if (cfg_.sHalftoneMethod == kHalftoneAuto) {
     MallocBytes out = AllocFilled(work_.len, 255);
     if (!out) return SkipPage("not enough memory");
-    const int32_t guard = MmToDots(kAutoGuardMm, cfg_.sOutputXDPI);
-    if (!AutoHalftone(work_.data, out.get(), static_cast<uint32_t>(H_), static_cast<uint32_t>(W_),
-                      static_cast<uint32_t>(S_), static_cast<uint32_t>(std::max(guard, 0)),
-                      negative)) {
+    const int32_t guard = DotsFromMm(kAutoGuardMm, cfg_.sOutputXDPI);
+    if (!AutoHalftone(work_.data, out.get(), static_cast<uint32_t>(height_),
+                      static_cast<uint32_t>(width_), static_cast<uint32_t>(stride_),
+                      static_cast<uint32_t>(std::max(guard, 0)), negative)) {
       return SkipPage("not enough memory");
     }
     work_.Take(std::move(out));
@@ -376,16 +354,16 @@ bool PagePipeline::Halftone() {
   uint8_t* scratch = Reserve(target, work_.len);
   if (!scratch) return SkipPage("not enough memory");
   memset(scratch, 255, work_.len);
-  proc_.Dither(method, work_.data, scratch, H_, W_, S_, 0, negative);
+  proc_.Dither(method, work_.data, scratch, height_, width_, stride_, 0, negative);
   work_.Borrow(scratch);
   return true;
 }
 
 // Breaks long horizontal black runs into dashes.
 void PagePipeline::MakeDashes() {
-  StageClock clock(qevrender::kStageDashes);
-  const int16_t black = static_cast<int16_t>(MmToDots(cfg_.sBlackInterval, cfg_.sOutputXDPI));
-  const int16_t white = static_cast<int16_t>(MmToDots(cfg_.sWhiteInterval, cfg_.sOutputXDPI));
+  StageClock clock(quorvel::render::kStageDashes);
+  const int16_t black = static_cast<int16_t>(DotsFromMm(cfg_.sBlackInterval, cfg_.sOutputXDPI));
+  const int16_t white = static_cast<int16_t>(DotsFromMm(cfg_.sWhiteInterval, cfg_.sOutputXDPI));
   const int16_t minLen = cfg_.sMinImaginaryLineLen;
   const double quality = dev_.dmPrintQuality;
   auto longEnough = [&](int32_t n) {
@@ -398,14 +376,14 @@ void PagePipeline::MakeDashes() {
     }
   };
   int32_t n = 0;
-  for (int32_t y = 0; y < H_; ++y) {
-    uint8_t* row = work_.data + static_cast<size_t>(y) * static_cast<size_t>(S_);
+  for (int32_t y = 0; y < height_; ++y) {
+    uint8_t* row = work_.data + static_cast<size_t>(y) * static_cast<size_t>(stride_);
     // A run that reached the end of the previous row is handed on as the n bytes just
     // before this row: with row padding the dash pattern starts that many bytes later, and
     // since n < W <= S it stays within the previous row.
     dash(row - n, n);
     n = 0;
-    for (int32_t i = 1; i < W_; ++i) {
+    for (int32_t i = 1; i < width_; ++i) {
       if (row[i] == 0) {
         ++n;
       } else {
@@ -429,7 +407,7 @@ void PagePipeline::Run(bool last) {
     return;
   }
   if (page.biWidth <= 0 || page.biHeight <= 0 ||
-      uint64_t{static_cast<uint32_t>(Stride(page.biWidth, page.biBitCount))} *
+      static_cast<uint64_t>(RowStride(page.biWidth, page.biBitCount)) *
               static_cast<uint32_t>(page.biHeight) >
           pdev_.dwBufSize) {
     SkipPage("the page buffer does not match the page size");
@@ -446,7 +424,7 @@ void PagePipeline::Run(bool last) {
   const bool earlyConversion = cfg_.sPaperMode == 1;
   earlyConversion_ = earlyConversion;
   if (earlyConversion) {
-    const int32_t cap = MmToDots(300, cfg_.sOutputXDPI);
+    const int32_t cap = DotsFromMm(300, cfg_.sOutputXDPI);
     const bool made = ConvertToGray(pdev_.pBufStart, pdev_.dwBufSize, cap, 1);
     if (!made && header_.biWidth != 0) {
       SkipPage("not enough memory");
@@ -461,25 +439,26 @@ void PagePipeline::Run(bool last) {
   UpdateGeometry();
   if (!AutoRotate() || !FitToWidth()) return;
   if (!earlyConversion) {
-    const int32_t cap = MmToDots(300, dev_.dmPrintQuality);
+    const int32_t cap = DotsFromMm(300, dev_.dmPrintQuality);
     if (!ConvertToGray(work_.data, work_.len, cap, cfg_.sSavePaperMode)) {
       // No content (save paper on a blank page) prints nothing, like the early conversion.
       if (header_.biWidth != 0) SkipPage("not enough memory");
       return;
     }
-    W_ = rect_.right - rect_.left + 1;
-    H_ = rect_.bottom - rect_.top + 1;
-    S_ = Stride(W_, header_.biBitCount);
-    work_.len = static_cast<uint32_t>(S_) * static_cast<uint32_t>(H_);
+    width_ = rect_.right - rect_.left + 1;
+    height_ = rect_.bottom - rect_.top + 1;
+    stride_ = static_cast<int32_t>(RowStride(width_, header_.biBitCount));
+    work_.len = static_cast<uint32_t>(stride_) * static_cast<uint32_t>(height_);
   }
   if (!Halftone()) return;
   if (cfg_.sIsLineImaginary != 0) MakeDashes();
 
-  StageClock clock(qevrender::kStageOutput);
-  const qevrender::PageImage image{work_.data, W_, H_, S_};
-  if (!qevrender::WritePageOutput(renderer_, cfg_, dev_, pdev_, image, rect_, rotationType_, last))
+  StageClock clock(quorvel::render::kStageOutput);
+  const quorvel::render::PageImage image{work_.data, width_, height_, stride_};
+  if (!quorvel::render::WritePageOutput(renderer_, cfg_, dev_, pdev_, image, rect_, rotationType_,
+                                        last))
     return;
-  if (qevrender::gStageTimes) ++qevrender::gStageTimes->pages;
+  if (quorvel::render::gStageTimes) ++quorvel::render::gStageTimes->pages;
 }
 
 }  // namespace

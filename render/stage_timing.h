@@ -5,7 +5,7 @@
 
 #include <time.h>
 
-namespace qevrender {
+namespace quorvel::render {
 
 enum PipelineStage {
   kStageResolution,  // conversion to the printer resolution
@@ -49,4 +49,4 @@ class StageClock {
   double start_ = 0;
 };
 
-}  // namespace qevrender
+}  // namespace quorvel::render

@@ -31,9 +31,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int pages = argc == 3 ? atoi(argv[2]) : 1;
-  std::vector<qevtest::RasterPage> job;
+  std::vector<quorvel::test::RasterPage> job;
   for (int n = 0; n < pages; ++n) {
-    qevtest::RasterPage page;
+    quorvel::test::RasterPage page;
     page.width = kWidth;
     page.height = kHeight;
     page.fill = [n](uint32_t y, uint8_t* row, uint32_t bytes) {
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     };
     job.push_back(page);
   }
-  if (!qevtest::WriteRasterFile(argv[1], job)) {
+  if (!quorvel::test::WriteRasterFile(argv[1], job)) {
     fprintf(stderr, "cannot write %s\n", argv[1]);
     return 1;
   }

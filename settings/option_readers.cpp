@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <type_traits>
 
+#include "base/dots.h"
 #include "logging/vanta.h"
 #include "settings/ppd_lookup.h"
 
@@ -186,7 +187,7 @@ void InitMaxLabelLength(tagOEMCFG* cfg, ppd_file_t* ppd) {
   // Points to millimetres to dots, rounded as every length of the label; a PPD's odd value
   // (negative, not a number, astronomically long) sets no limit rather than a wrong one.
   const double mm = ppd->variable_sizes ? ppd->custom_max[1] * 25.4 / 72.0 : 0.0;
-  const double dots = mm * 1000.0 * cfg->sOutputYDPI / 25400.0 + 0.5;
+  const double dots = DotsBeforeTruncation(mm, cfg->sOutputYDPI);
   if (dots >= 1.0 && dots < INT32_MAX) cfg->nMaxLabelLength = static_cast<int32_t>(dots);
 }
 

@@ -18,7 +18,7 @@
 #include "tests/support/stdout_capture.h"
 #include "tests/support/trace_log.h"
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 const std::string kCases = std::string(QEV_SOURCE_DIR) + "/tests/filter/cases/";
@@ -205,4 +205,4 @@ INSTANTIATE_TEST_SUITE_P(Cases, JobCase, testing::ValuesIn(CaseNames()), [](cons
 });
 
 }  // namespace
-}  // namespace qevtest
+}  // namespace quorvel::test

@@ -17,7 +17,7 @@
 #include "tests/support/filter_runner.h"
 #include "tests/support/raster_writer.h"
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 // Opens a raster file written from `pages`, less its last `cutBytes` bytes, and reads pages
@@ -182,4 +182,4 @@ TEST(PageRead, HugePagesAreRefusedBeforeAllocation) {
 }
 
 }  // namespace
-}  // namespace qevtest
+}  // namespace quorvel::test

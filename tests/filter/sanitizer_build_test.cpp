@@ -4,7 +4,7 @@
 
 #include "tests/support/filter_runner.h"
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 // With help=1 a sanitizer runtime lists its flags on standard error at start-up.
@@ -29,4 +29,4 @@ TEST(SanitizerBuild, FilterExecutableIsInstrumented) {
 }
 
 }  // namespace
-}  // namespace qevtest
+}  // namespace quorvel::test

@@ -13,7 +13,7 @@
 #include "tests/support/raster_writer.h"
 #include "tests/support/stdout_capture.h"
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 RunResult RunWith(const std::string& ppd, const std::string& options = "") {
@@ -148,4 +148,4 @@ TEST(JobOptions, ThousandsOfOptionsAreHarmless) {
 }
 
 }  // namespace
-}  // namespace qevtest
+}  // namespace quorvel::test

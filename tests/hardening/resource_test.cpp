@@ -15,7 +15,7 @@
 #include "tests/support/job_checks.h"
 #include "tests/support/raster_writer.h"
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 struct Measured {
@@ -130,4 +130,4 @@ TEST(Resources, PeakMemoryOfALabelIsAFewPageBuffers) {
 }
 
 }  // namespace
-}  // namespace qevtest
+}  // namespace quorvel::test

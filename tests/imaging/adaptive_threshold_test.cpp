@@ -12,7 +12,7 @@ namespace {
 
 struct Output {
   int ok = 0;
-  qev_test::Owned out;
+  quorvel::test::imaging::Owned out;
   int len = 0;
   std::vector<uint8_t> Bytes() const { return std::vector<uint8_t>(out.p, out.p + len); }
 };

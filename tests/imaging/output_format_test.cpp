@@ -11,11 +11,11 @@
 
 namespace {
 
-using qev_test::Image;
+using quorvel::test::imaging::Image;
 
 struct Result {
   bool ok = false;
-  qev_test::Owned out;
+  quorvel::test::imaging::Owned out;
   uint32_t outLen = 0;
   tagBITMAPINFOHEADER header{};
   tagRECT crop{-1, -1, -1, -1};

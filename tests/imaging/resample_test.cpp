@@ -10,7 +10,7 @@
 
 namespace {
 
-using qev_test::Image;
+using quorvel::test::imaging::Image;
 
 int Resample(CBmpProcessing& p, Image& src, Image& dst, tagColorCFG cfg = tagColorCFG{}) {
   uint8_t* out = dst.bits.data();

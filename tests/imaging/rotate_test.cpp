@@ -12,7 +12,7 @@ namespace {
 
 struct Turned {
   bool ok = false;
-  qev_test::Owned out;
+  quorvel::test::imaging::Owned out;
   uint32_t len = 0;
   tagBITMAPINFOHEADER header{};
   tagRECT rect{};

@@ -11,7 +11,7 @@
 
 namespace {
 
-using qev_test::Image;
+using quorvel::test::imaging::Image;
 
 const tagColorCFG kNoTone{};
 const tagRECT kNoRect{0, 0, 0, 0};

@@ -18,7 +18,7 @@ namespace vanta {
 namespace {
 
 using namespace testing_support;
-using qevtest::WriteFile;
+using quorvel::test::WriteFile;
 
 const char kBanner[] = "-----------------  vanta thread started!   ----------------------------";
 

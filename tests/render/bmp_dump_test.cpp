@@ -33,8 +33,8 @@ TEST(BmpDump, HeadersPaletteAndRows) {
       {8, 2, 1, 20, 62, 70, 8},     // source rows of 10 bytes are cut to file rows of 4
   };
   for (const BmpCase& c : cases) {
-    qevtest::TempDir dir;
-    qevtest::RenderJob job;
+    quorvel::test::TempDir dir;
+    quorvel::test::RenderJob job;
     job.pdev.bmInfoHeader.biPlanes = 1;  // taken over from the page device's header
     job.pdev.bmInfoHeader.biClrUsed = 7;
     std::vector<uint8_t> data(c.datalen);
@@ -42,7 +42,7 @@ TEST(BmpDump, HeadersPaletteAndRows) {
     const std::string path = dir.file("x.bmp");
     job.renderer.LogData2BmpFile(path.c_str(), data.data(), c.datalen, c.width, c.height,
                                  c.bitCount);
-    const std::string f = qevtest::ReadFile(path);
+    const std::string f = quorvel::test::ReadFile(path);
     ASSERT_EQ(f.size(), c.fileSize) << c.bitCount;
     EXPECT_EQ(f.substr(0, 2), "BM");
     const std::pair<size_t, uint32_t> fields[] = {
@@ -69,33 +69,33 @@ TEST(BmpDump, HeadersPaletteAndRows) {
     }
   }
   // Unusable paths and sizes write nothing.
-  qevtest::RenderJob job;
-  qevtest::TempDir dir;
+  quorvel::test::RenderJob job;
+  quorvel::test::TempDir dir;
   const uint8_t data[4] = {};
   job.renderer.LogData2BmpFile("/nonexistent-dir/x.bmp", data, 4, 8, 1, 1);
   job.renderer.LogData2BmpFile(dir.file("neg.bmp").c_str(), data, 4, -8, 1, 1);
-  EXPECT_EQ(qevtest::ReadFile(dir.file("neg.bmp")), "");
+  EXPECT_EQ(quorvel::test::ReadFile(dir.file("neg.bmp")), "");
 }
 
 // Writes one 16 × 2 page bitmap (top row dot 0, bottom row dot 15) through the page output as
 // page 3, with the dump directory set to `dir` (null: unset).
 std::string WriteDumpedPage(const char* dir) {
-  qevtest::RenderJob job;
+  quorvel::test::RenderJob job;
   job.pdev.dwCurPageNum = 3;
-  if (dir) setenv(qevrender::kDumpDirVariable, dir, 1);
+  if (dir) setenv(quorvel::render::kDumpDirVariable, dir, 1);
   std::vector<uint8_t> px(16 * 2, 255);
   px[0] = px[16 + 15] = 0;
-  qevtest::StdoutCapture capture;
-  qevrender::WritePageOutput(job.renderer, job.cfg, job.dev, job.pdev, {px.data(), 16, 2, 16},
-                             tagRECT{0, 0, 15, 1}, 3, true);
-  unsetenv(qevrender::kDumpDirVariable);
+  quorvel::test::StdoutCapture capture;
+  quorvel::render::WritePageOutput(job.renderer, job.cfg, job.dev, job.pdev, {px.data(), 16, 2, 16},
+                                   tagRECT{0, 0, 15, 1}, 3, true);
+  unsetenv(quorvel::render::kDumpDirVariable);
   return capture.Take();
 }
 
 TEST(BmpDump, PageDumpOnlyWhenAsked) {
-  qevtest::TempDir dir;
+  quorvel::test::TempDir dir;
   const std::string withDump = WriteDumpedPage(dir.path().c_str());
-  const std::string file = qevtest::ReadFile(qevrender::DumpFileName(dir.path(), 3));
+  const std::string file = quorvel::test::ReadFile(quorvel::render::DumpFileName(dir.path(), 3));
   ASSERT_EQ(file.size(), 62u + 2 * 4);  // 1 bit, 16 × 2: stride 4
   EXPECT_EQ(LE(file, 18), 16u);
   EXPECT_EQ(LE(file, 22), 2u);

@@ -12,7 +12,7 @@
 
 namespace {
 
-using qevtest::Art;
+using quorvel::test::Art;
 
 // A white 8-bit image of w × h (stride rounded up to 4 bytes) with chosen pixels set.
 struct Image {
@@ -24,20 +24,21 @@ struct Image {
     px.at(y * stride + x) = v;
     return *this;
   }
-  qevrender::PageImage View() const { return {px.data(), w, h, stride}; }
+  quorvel::render::PageImage View() const { return {px.data(), w, h, stride}; }
 };
 
-std::string WritePage(qevtest::RenderJob& job, const Image& img, tagRECT rect, int rotation = 3) {
-  qevtest::StdoutCapture capture;
-  qevrender::WritePageOutput(job.renderer, job.cfg, job.dev, job.pdev, img.View(), rect, rotation,
-                             true);
-  return qevtest::ReadableTspl(capture.Take());
+std::string WritePage(quorvel::test::RenderJob& job, const Image& img, tagRECT rect,
+                      int rotation = 3) {
+  quorvel::test::StdoutCapture capture;
+  quorvel::render::WritePageOutput(job.renderer, job.cfg, job.dev, job.pdev, img.View(), rect,
+                                   rotation, true);
+  return quorvel::test::ReadableTspl(capture.Take());
 }
 
 TEST(PageOutput, ByteAlignedHeaderAndSubByteOffset) {
   // Image rectangle (13, 0, 812, 99): X0 = 13 / 8 * 8 = 8, P = 13 mod 8 = 5,
   // R = (812 - 8 + 8) / 8 = 101, B = 812 - 8 + 1 = 805, N = 100.
-  qevtest::RenderJob job;
+  quorvel::test::RenderJob job;
   Image img(800, 100);
   img.Set(0, 0).Set(799, 99, 1).Set(400, 50, 254);  // anything but 255 prints
   EXPECT_EQ(WritePage(job, img, {13, 0, 812, 99}),
@@ -49,7 +50,7 @@ TEST(PageOutput, MirrorReversesRowsWithinTheirBytes) {
   // Mirrored in a label width of 0: (0, 0, 799, 99) becomes (-799, 0, 0, 99); -799 / 8 * 8 =
   // -792 (toward zero), so R = 100 and X0 = 0. The label keeps the unmirrored width of 800
   // (B of the mirrored rectangle, 793, would cut off the last 7 columns).
-  qevtest::RenderJob job;
+  quorvel::test::RenderJob job;
   job.cfg.sMirror = 1;
   Image img(800, 100);
   img.Set(799, 0).Set(0, 1).Set(3, 2);
@@ -61,9 +62,9 @@ TEST(PageOutput, MirrorReversesRowsWithinTheirBytes) {
   // to its own byte instead of spilling into the next row.
   Image wide(15, 2);
   for (int x = 0; x < 15; ++x) wide.Set(x, 0);
-  const auto geo = qevrender::OutputGeometry({1, 0, 15, 1}, true, 0);
+  const auto geo = quorvel::render::OutputGeometry({1, 0, 15, 1}, true, 0);
   ASSERT_EQ(geo.bytesPerRow, 1);
-  auto bits = qevrender::PackBitmap(wide.View(), geo, true);
+  auto bits = quorvel::render::PackBitmap(wide.View(), geo, true);
   ASSERT_TRUE(bits);
   EXPECT_EQ(bits.get()[0], 0x00);  // dots 0..7 show columns 14..7, all black
   EXPECT_EQ(bits.get()[1], 0xFF);  // the white second row stays white
@@ -71,7 +72,7 @@ TEST(PageOutput, MirrorReversesRowsWithinTheirBytes) {
 
 TEST(PageOutput, ImageAboveTheLabelKeepsAllItsRows) {
   // A turned crop with top -4 and bottom 5 is a 10-row image: placed at top 0 with all ten.
-  qevtest::RenderJob job;
+  quorvel::test::RenderJob job;
   Image img(8, 10);
   img.Set(0, 9);
   EXPECT_EQ(WritePage(job, img, {0, -4, 7, 5}), "CLS\nSIZE 8 dot,10 dot\nBITMAP 0,0,1,10,0,\n" +
@@ -80,11 +81,11 @@ TEST(PageOutput, ImageAboveTheLabelKeepsAllItsRows) {
 
 TEST(PageOutput, NoBitmapSendsNothingAndSaysSo) {
   // Right edge left of the aligned left edge: (7 - 16 + 8) / 8 = 0 bytes per row, no bitmap.
-  qevtest::RenderJob job;
+  quorvel::test::RenderJob job;
   Image img(8, 1);
-  qevtest::StdoutCapture capture;
-  EXPECT_FALSE(qevrender::WritePageOutput(job.renderer, job.cfg, job.dev, job.pdev, img.View(),
-                                          {16, 0, 7, 0}, 3, true));
+  quorvel::test::StdoutCapture capture;
+  EXPECT_FALSE(quorvel::render::WritePageOutput(job.renderer, job.cfg, job.dev, job.pdev,
+                                                img.View(), {16, 0, 7, 0}, 3, true));
   EXPECT_EQ(capture.Take(), "");
 }
 
@@ -95,8 +96,8 @@ TEST(PageOutput, SubByteOffsetsKeepEveryDotInPlace) {
     for (int y = 0; y < 3; ++y) {
       for (int x = 0; x < 21; ++x) img.Set(x, y, rng() % 3 == 0 ? 0 : 255);
     }
-    const auto geo = qevrender::OutputGeometry({left, 0, left + 20, 2}, false, 0);
-    auto bits = qevrender::PackBitmap(img.View(), geo, false);
+    const auto geo = quorvel::render::OutputGeometry({left, 0, left + 20, 2}, false, 0);
+    auto bits = quorvel::render::PackBitmap(img.View(), geo, false);
     ASSERT_TRUE(bits);
     for (int y = 0; y < 3; ++y) {
       for (int dot = 0; dot < geo.bytesPerRow * 8; ++dot) {
@@ -116,7 +117,7 @@ TEST(PageOutput, SavePaperAndPrintModeOneLabelSizes) {
   img.Set(0, 0);
   const std::string art = Art(50, 40).Dot(0, 0).Text() + "PRINT 1,1\n";
   for (int mode : {0, 1}) {
-    qevtest::RenderJob job;
+    quorvel::test::RenderJob job;
     (mode == 0 ? job.cfg.sSavePaperMode : job.cfg.sPaperMode) = 1;
     job.pdev.srcGdiInfo.szlPhysSize = {812, 1218};  // 812 dots wide: under 104 mm = 831 dots
     EXPECT_EQ(WritePage(job, img, {16, 30, 415, 69}),
@@ -132,7 +133,7 @@ TEST(PageOutput, SavePaperAndPrintModeOneLabelSizes) {
               "CLS\nSIZE 416 dot,48 dot\nBITMAP 16,16,50,40,0,\n" + art);
   }
   // Without either mode the label reaches from the page top to the image's end: 30 + 40.
-  qevtest::RenderJob job;
+  quorvel::test::RenderJob job;
   EXPECT_EQ(WritePage(job, img, {16, 30, 415, 69}),
             "CLS\nSIZE 416 dot,70 dot\nBITMAP 16,30,50,40,0,\n" + art);
 }
@@ -143,7 +144,7 @@ TEST(PageOutput, PhysicalOffsetShiftsByRotationType) {
   const char* headers[] = {"BITMAP 400,0,1,1,0,\n", "BITMAP 0,0,1,1,0,\n", "BITMAP 0,200,1,1,0,\n",
                            "BITMAP 200,400,1,1,0,\n"};
   for (int rotation = 0; rotation < 4; ++rotation) {
-    qevtest::RenderJob job;
+    quorvel::test::RenderJob job;
     job.pdev.srcGdiInfo.ptlPhysOffset = {200, 400};
     const std::string out = WritePage(job, Image(8, 1), {0, 0, 7, 0}, rotation);
     EXPECT_NE(out.find(headers[rotation]), std::string::npos) << rotation << "\n" << out;
@@ -189,8 +190,8 @@ TEST(PageOutput, CutterPlansOverTheJob) {
     uint32_t printed = 0;
     for (size_t page = 1; page <= job.pages.size(); ++page) {
       std::string plan;
-      for (const auto& s : qevrender::PlanPrintSteps(cfg, static_cast<uint32_t>(page), job.copies,
-                                                     page == job.pages.size(), &printed)) {
+      for (const auto& s : quorvel::render::PlanPrintSteps(
+               cfg, static_cast<uint32_t>(page), job.copies, page == job.pages.size(), &printed)) {
         plan += (plan.empty() ? "" : " ") + std::string(s.kind == s.kCutter ? "C" : "") +
                 std::to_string(s.value);
       }

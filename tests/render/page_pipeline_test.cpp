@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/dots.h"
 #include "tests/support/filter_runner.h"
 #include "tests/support/ppd_writer.h"
 #include "tests/support/raster_writer.h"
@@ -16,9 +17,9 @@
 
 namespace {
 
-using qevtest::Art;
-using qevtest::BitmapRows;
-using qevtest::Dots;
+using quorvel::test::Art;
+using quorvel::test::BitmapRows;
+using quorvel::test::Dots;
 using Rows = std::vector<std::string>;
 using GrayFn = std::function<uint8_t(int x, int y)>;
 
@@ -29,8 +30,8 @@ GrayFn BlackWhere(std::function<bool(int x, int y)> inked) {
 }
 
 // Puts a w × h 24-bit gray page into the page device, as the page loop describes it.
-void LoadPage(qevtest::RenderJob& job, int w, int h, const GrayFn& gray) {
-  const uint32_t stride = (static_cast<uint32_t>(w) * 24 + 31) / 32 * 4;
+void LoadPage(quorvel::test::RenderJob& job, int w, int h, const GrayFn& gray) {
+  const auto stride = static_cast<uint32_t>(RowStride(w, 24));
   auto* buf = static_cast<uint8_t*>(calloc(stride * h, 1));
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) memset(buf + y * stride + x * 3, gray(x, y), 3);
@@ -46,20 +47,21 @@ void LoadPage(qevtest::RenderJob& job, int w, int h, const GrayFn& gray) {
 }
 
 // Renders the loaded page as the page hand-off does, releases its buffer, returns the listing.
-std::string Render(qevtest::RenderJob& job, bool* result = nullptr, std::string* raw = nullptr) {
-  qevtest::StdoutCapture capture;
+std::string Render(quorvel::test::RenderJob& job, bool* result = nullptr,
+                   std::string* raw = nullptr) {
+  quorvel::test::StdoutCapture capture;
   const bool ok = job.renderer.TransCommand(true);
   if (result) *result = ok;
   free(job.pdev.pBufStart);
   job.pdev.pBufStart = nullptr;
   const std::string out = capture.Take();
   if (raw) *raw = out;
-  return qevtest::ReadableTspl(out);
+  return quorvel::test::ReadableTspl(out);
 }
 
 // A job at `dpi` (printer and raster alike) with halftone method 1.
-qevtest::RenderJob JobAt(int16_t dpi) {
-  qevtest::RenderJob job;
+quorvel::test::RenderJob JobAt(int16_t dpi) {
+  quorvel::test::RenderJob job;
   job.cfg.sOutputXDPI = job.cfg.sOutputYDPI = dpi;
   job.dev.dmPrintQuality = job.dev.dmYResolution = dpi;
   job.cfg.sHalftoneMethod = 1;
@@ -69,7 +71,7 @@ qevtest::RenderJob JobAt(int16_t dpi) {
 TEST(PagePipeline, WholePageAtPrinterResolution) {
   // 400 × 240 at 203 dpi: no conversion, no rotation, the whole page (0, 0, 399, 239);
   // R = 400 / 8 = 50 and 50 × 240 = 12000 data bytes.
-  qevtest::RenderJob job = JobAt(203);
+  quorvel::test::RenderJob job = JobAt(203);
   LoadPage(job, 400, 240, BlackWhere([](int x, int y) { return x + y == 0 || x + y == 638; }));
   bool ok = false;
   std::string raw;
@@ -86,7 +88,7 @@ TEST(PagePipeline, BlankAndDegeneratePagesWriteNothing) {
   // white page; a one-row raster at twice the printer resolution converts to 0 rows and is
   // skipped. Nothing is written, the job goes on and the page header is put back.
   for (int c = 0; c < 3; ++c) {
-    qevtest::RenderJob job = JobAt(203);
+    quorvel::test::RenderJob job = JobAt(203);
     job.cfg.sPaperMode = c == 0;
     job.cfg.sSavePaperMode = c == 1;
     if (c == 2) job.dev.dmPrintQuality = job.dev.dmYResolution = 406;
@@ -96,7 +98,7 @@ TEST(PagePipeline, BlankAndDegeneratePagesWriteNothing) {
     EXPECT_TRUE(ok);
     EXPECT_EQ(job.pdev.bmInfoHeader.biWidth, 64);
   }
-  qevtest::RenderJob job;  // no page buffer: false, nothing written
+  quorvel::test::RenderJob job;  // no page buffer: false, nothing written
   bool ok = true;
   EXPECT_EQ(Render(job, &ok), "");
   EXPECT_FALSE(ok);
@@ -105,7 +107,7 @@ TEST(PagePipeline, BlankAndDegeneratePagesWriteNothing) {
 TEST(PagePipeline, FitToWidthScalesOnceWithTonesAppliedOnce) {
   // 254 dpi and 80 mm: maxDots = 800 < W = 1000, newH = (int)(800 × 500 / 1000) = 400. The
   // black left half stays the left half.
-  qevtest::RenderJob job = JobAt(254);
+  quorvel::test::RenderJob job = JobAt(254);
   job.cfg.sMaxOutputWidth = 80;
   LoadPage(job, 1000, 500, BlackWhere([](int x, int) { return x < 500; }));
   const std::string out = Render(job);
@@ -119,7 +121,7 @@ TEST(PagePipeline, FitToWidthScalesOnceWithTonesAppliedOnce) {
   // Gray 60 with brightness 50 becomes 110 once (black) but 160 (white) if the fit applied it
   // a second time: a page that needs the fit prints like one that does not.
   for (int16_t maxWidth : {80, 200}) {
-    qevtest::RenderJob gray = JobAt(254);
+    quorvel::test::RenderJob gray = JobAt(254);
     gray.cfg.nBrightness = 50;
     gray.cfg.sMaxOutputWidth = maxWidth;
     LoadPage(gray, 1000, 100, [](int, int) -> uint8_t { return 60; });
@@ -137,7 +139,7 @@ TEST(PagePipeline, FitToWidthScalesOnceWithTonesAppliedOnce) {
 TEST(PagePipeline, MissingOptionsStillPrint) {
   // No Levels option (gamma 0), no Halftone option (0), no maximum width (0): a black page
   // still prints in full, unscaled.
-  qevtest::RenderJob job;
+  quorvel::test::RenderJob job;
   job.cfg.sMaxOutputWidth = 0;
   LoadPage(job, 1600, 16, Black);
   const std::string out = Render(job);
@@ -156,7 +158,7 @@ TEST(PagePipeline, ResolutionConversion) {
     int w, h;
   } cases[] = {{406, 406, 203, 800, 480}, {406, 203, 203, 800, 240}, {101, 101, 202, 200, 120}};
   for (const auto& c : cases) {
-    qevtest::RenderJob job = JobAt(c.outDpi);
+    quorvel::test::RenderJob job = JobAt(c.outDpi);
     job.dev.dmPrintQuality = c.xdpi;
     job.dev.dmYResolution = c.ydpi;
     const int w = c.w, h = c.h;
@@ -181,7 +183,7 @@ TEST(PagePipeline, RotationTypesTurnThePage) {
   } cases[] = {
       {0, 0, 16, 8, 0, 0}, {1, 0, 8, 16, 7, 0}, {1, 1, 8, 16, 0, 15}, {0, 1, 16, 8, 15, 7}};
   for (const auto& c : cases) {
-    qevtest::RenderJob job = JobAt(203);
+    quorvel::test::RenderJob job = JobAt(203);
     job.cfg.sRotate90 = c.rotate90;
     job.cfg.sRotation = c.rotation;
     LoadPage(job, 16, 8, BlackWhere([](int x, int y) { return x + y == 0; }));
@@ -196,7 +198,7 @@ TEST(PagePipeline, RotationTypesTurnThePage) {
 TEST(PagePipeline, AutoRotation) {
   // 1000 × 200 at 254 dpi with an 80 mm maximum: 100.5 mm is over 20 mm too wide and W > H +
   // 50. AutoRotate 3 turns it clockwise into 200 × 1000; the top-left pixel lands top right.
-  qevtest::RenderJob job = JobAt(254);
+  quorvel::test::RenderJob job = JobAt(254);
   job.cfg.sMaxOutputWidth = 80;
   job.cfg.sAutoRotate90 = 3;
   LoadPage(job, 1000, 200, BlackWhere([](int x, int y) { return x + y == 0; }));
@@ -214,7 +216,7 @@ TEST(PagePipeline, AutoRotation) {
   // Print mode 1 crops first: a 16 × 80 block at (96, 0) of 256 × 600, a portrait that
   // AutoRotate 1 turns counter-clockwise. The turned crop's top is 0 + 15 - 111 = -96, yet
   // the label shows all 16 rows of 80 dots, N + 8 = 24 dots long.
-  qevtest::RenderJob mode1 = JobAt(203);
+  quorvel::test::RenderJob mode1 = JobAt(203);
   mode1.cfg.sPaperMode = 1;
   mode1.cfg.sAutoRotate90 = 1;
   mode1.cfg.sMaxOutputWidth = 0;
@@ -227,7 +229,7 @@ TEST(PagePipeline, AutoRotation) {
 }
 
 TEST(PagePipeline, NegativePrintsTheWhite) {
-  qevtest::RenderJob job = JobAt(203);
+  quorvel::test::RenderJob job = JobAt(203);
   job.cfg.bNegative = 1;
   LoadPage(job, 16, 4, BlackWhere([](int x, int) { return x < 8; }));
   EXPECT_EQ(BitmapRows(Render(job)), Rows(4, "........########"));
@@ -249,7 +251,7 @@ std::string Dashed(int width, int rowDots, int dash, int gap, int padding = 0) {
 
 TEST(PagePipeline, LongRulesBecomeDashes) {
   // A rule across row 3 of 400 dots: dash (int)(15.98 + 0.5) = 16, gap (int)(7.99 + 0.5) = 8.
-  qevtest::RenderJob job = JobAt(203);
+  quorvel::test::RenderJob job = JobAt(203);
   job.cfg.sIsLineImaginary = 1;
   job.cfg.sMinImaginaryLineLen = 1;
   job.cfg.sBlackInterval = 2;
@@ -290,7 +292,7 @@ class HalftoneMethods : public testing::TestWithParam<int> {};
 TEST_P(HalftoneMethods, DotsFollowTheGrayLevel) {
   // 17 bands of 8 rows from white (255) down to black (0) in steps of 16, then a white band.
   // Every method decides every dot, the last rows and columns of the page included.
-  qevtest::RenderJob job;
+  quorvel::test::RenderJob job;
   job.cfg.sHalftoneMethod = static_cast<int16_t>(GetParam());
   LoadPage(job, 128, 18 * 8, [](int, int y) -> uint8_t {
     return y >= 17 * 8 ? 255 : static_cast<uint8_t>(std::max(0, 255 - (y / 8) * 16));
@@ -316,16 +318,16 @@ INSTANTIATE_TEST_SUITE_P(AllMethods, HalftoneMethods, testing::Range(1, 12));
 TEST(WholeJob, CutEveryThreeLabelsOverTwoPages) {
   // Cut method 3, I = 3, five copies of each of two pages through the built filter: the
   // interval example's cutter sequence, the job's label counter carried from page to page.
-  qevtest::PpdSpec spec;
+  quorvel::test::PpdSpec spec;
   for (const auto& [keyword, code] :
        std::vector<std::pair<std::string, std::string>>{{"Mode", "4"},
                                                         {"CutMethod", "3"},
                                                         {"Interval", "3"},
                                                         {"Halftone", "1"},
                                                         {"MaxOutputWidth", "104"}}) {
-    spec.options.push_back(qevtest::NumericOption(keyword, code, {code}));
+    spec.options.push_back(quorvel::test::NumericOption(keyword, code, {code}));
   }
-  qevtest::RasterPage page;
+  quorvel::test::RasterPage page;
   page.width = 8;
   page.height = 2;  // a page one row high prints nothing (an empty rectangle)
   page.copies = 5;
@@ -333,13 +335,13 @@ TEST(WholeJob, CutEveryThreeLabelsOverTwoPages) {
     memset(row, y == 0 ? 0 : 255, 3);
     memset(row + 3, 255, bytes - 3);
   };
-  qevtest::TempDir dir;
-  ASSERT_TRUE(qevtest::WritePpdFile(dir.file("job.ppd"), spec));
-  ASSERT_TRUE(qevtest::WriteRasterFile(dir.file("job.ras"), {page, page}));
-  qevtest::FilterRun run;
-  run.args = qevtest::JobArgs("", dir.file("job.ras"));
+  quorvel::test::TempDir dir;
+  ASSERT_TRUE(quorvel::test::WritePpdFile(dir.file("job.ppd"), spec));
+  ASSERT_TRUE(quorvel::test::WriteRasterFile(dir.file("job.ras"), {page, page}));
+  quorvel::test::FilterRun run;
+  run.args = quorvel::test::JobArgs("", dir.file("job.ras"));
   run.ppd = dir.file("job.ppd");
-  const qevtest::RunResult result = qevtest::RunFilter(run);
+  const quorvel::test::RunResult result = quorvel::test::RunFilter(run);
   EXPECT_EQ(result.exitStatus, 0) << result.err;
 
   auto block = [](int n) {
@@ -347,7 +349,7 @@ TEST(WholeJob, CutEveryThreeLabelsOverTwoPages) {
   };
   const std::string head = "CLS\nSIZE 8 dot,2 dot\n", off = "SET CUTTER OFF\n",
                     cut = "SET CUTTER 1\n";
-  EXPECT_EQ(qevtest::ReadableTspl(result.out),
+  EXPECT_EQ(quorvel::test::ReadableTspl(result.out),
             "CLS\nDIRECTION 1,0\nREFERENCE 0,0\nDENSITY 0\nSPEED 0\nOFFSET 0 mm\nSET TEAR OFF\n"
             "SET PEEL OFF\n" +
                 head + off + block(2) + cut + block(1) + off + block(2) + head + off + block(0) +

@@ -7,7 +7,10 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "base/dots.h"
+#include "render/page_scale.h"
 #include "tests/support/render_job.h"
 #include "tests/support/stdout_capture.h"
 
@@ -19,7 +22,7 @@ struct StageCase {
   const char* what;
   int w, h;
   GrayFn gray;
-  std::function<void(qevtest::RenderJob&)> setup;
+  std::function<void(quorvel::test::RenderJob&)> setup;
   const char* expected;  // "BITMAP …|dots N", or "" when nothing is printed
 };
 
@@ -29,11 +32,11 @@ GrayFn Uniform(uint8_t v) {
 
 // Renders a w × h 24-bit page as the page loop hands it over and summarises the output.
 std::string Summary(const StageCase& c) {
-  qevtest::RenderJob job;
+  quorvel::test::RenderJob job;
   job.cfg.sHalftoneMethod = 1;
   job.cfg.sMaxOutputWidth = 0;
   if (c.setup) c.setup(job);
-  const uint32_t stride = (static_cast<uint32_t>(c.w) * 24 + 31) / 32 * 4;
+  const auto stride = static_cast<uint32_t>(RowStride(c.w, 24));
   auto* buf = static_cast<uint8_t*>(calloc(stride * c.h, 1));
   for (int y = 0; y < c.h; ++y) {
     for (int x = 0; x < c.w; ++x) memset(buf + y * stride + x * 3, c.gray(x, y), 3);
@@ -45,17 +48,18 @@ std::string Summary(const StageCase& c) {
   job.pdev.bmInfoHeader.biBitCount = 24;
   job.pdev.srcGdiInfo.ulVertRes = c.h;
   job.pdev.srcGdiInfo.szlPhysSize = {c.w, c.h};
-  qevtest::StdoutCapture capture;
+  quorvel::test::StdoutCapture capture;
   job.renderer.TransCommand(true);
   free(job.pdev.pBufStart);
-  const std::string listing = qevtest::ReadableTspl(capture.Take());
+  const std::string listing = quorvel::test::ReadableTspl(capture.Take());
   if (listing.empty()) return "";
   auto line = [&](const char* start) {
     const size_t p = listing.find(start);
     return p == std::string::npos ? std::string("-") : listing.substr(p, listing.find('\n', p) - p);
   };
   int dots = 0;
-  for (const std::string& row : qevtest::BitmapRows(listing)) dots += qevtest::Dots(row);
+  for (const std::string& row : quorvel::test::BitmapRows(listing))
+    dots += quorvel::test::Dots(row);
   return line("BITMAP ") + "|dots " + std::to_string(dots);
 }
 
@@ -68,13 +72,13 @@ TEST_P(PipelineStages, Arithmetic) { EXPECT_EQ(Summary(GetParam()), GetParam().e
 const StageCase kCases[] = {
     // Resolution conversion truncates: 100 px at 300 dpi is 67.67 -> 67 printer dots.
     {"conversion truncates", 100, 100, Uniform(0),
-     [](qevtest::RenderJob& j) { j.dev.dmPrintQuality = j.dev.dmYResolution = 300; },
+     [](quorvel::test::RenderJob& j) { j.dev.dmPrintQuality = j.dev.dmYResolution = 300; },
      "BITMAP 0,0,9,67,0,|dots 4489"},
     // Half the resolution across but twice along: resampled, not area-shrunk (the shrink
     // averages whole source areas and cannot grow an axis); 8 x 16.08 -> 8 x 16 dots.
     {"one axis grows: resampled", 16, 8,
      [](int x, int y) -> uint8_t { return static_cast<uint8_t>((x * 37 + y * 91) % 256); },
-     [](qevtest::RenderJob& j) {
+     [](quorvel::test::RenderJob& j) {
        j.dev.dmPrintQuality = 406;
        j.dev.dmYResolution = 101;
      },
@@ -82,37 +86,40 @@ const StageCase kCases[] = {
     // Fit: 50 mm at 203 dpi is 399.6 + 0.5 -> 400 dots; the height 400 x 50 / 480 = 41.67
     // is truncated to 41.
     {"fit rounds the width, truncates the height", 480, 50, Uniform(0),
-     [](qevtest::RenderJob& j) { j.cfg.sMaxOutputWidth = 50; }, "BITMAP 0,0,50,41,0,|dots 16400"},
+     [](quorvel::test::RenderJob& j) { j.cfg.sMaxOutputWidth = 50; },
+     "BITMAP 0,0,50,41,0,|dots 16400"},
     // Auto-rotation of a wide page needs it to exceed the maximum width by over 20 mm:
     // 480 dots are 60.06 + 0.5 - 50 = 10.6 mm over, so the page is fitted, not turned.
     {"10 mm too wide: fitted, not turned", 480, 40, Uniform(0),
-     [](qevtest::RenderJob& j) {
+     [](quorvel::test::RenderJob& j) {
        j.cfg.sMaxOutputWidth = 50;
        j.cfg.sAutoRotate90 = 1;
      },
      "BITMAP 0,0,50,33,0,|dots 13200"},
     // 560 dots are 70.07 + 0.5 - 50 = 20.6 mm over and wider than 40 + 40 rows: turned.
     {"20.6 mm too wide: turned", 560, 40, Uniform(0),
-     [](qevtest::RenderJob& j) {
+     [](quorvel::test::RenderJob& j) {
        j.cfg.sMaxOutputWidth = 50;
        j.cfg.sAutoRotate90 = 1;
      },
      "BITMAP 0,0,5,560,0,|dots 22400"},
     // A tall page turns only when taller than its width plus 5 mm (40 dots at 203 dpi).
     {"tall by 30 dots: not turned", 100, 130, Uniform(0),
-     [](qevtest::RenderJob& j) { j.cfg.sAutoRotate90 = 1; }, "BITMAP 0,0,13,130,0,|dots 13000"},
+     [](quorvel::test::RenderJob& j) { j.cfg.sAutoRotate90 = 1; },
+     "BITMAP 0,0,13,130,0,|dots 13000"},
     {"tall by 50 dots: turned", 100, 150, Uniform(0),
-     [](qevtest::RenderJob& j) { j.cfg.sAutoRotate90 = 1; }, "BITMAP 0,0,19,100,0,|dots 15000"},
+     [](quorvel::test::RenderJob& j) { j.cfg.sAutoRotate90 = 1; },
+     "BITMAP 0,0,19,100,0,|dots 15000"},
     // Halftone methods 1..11 are used as asked, others fall back to 1: method 10's ordered
     // pattern prints half of a 128 gray, method 1's threshold (white above 128) all of it.
-    {"method 10", 32, 8, Uniform(128), [](qevtest::RenderJob& j) { j.cfg.sHalftoneMethod = 10; },
-     "BITMAP 0,0,4,8,0,|dots 128"},
+    {"method 10", 32, 8, Uniform(128),
+     [](quorvel::test::RenderJob& j) { j.cfg.sHalftoneMethod = 10; }, "BITMAP 0,0,4,8,0,|dots 128"},
     {"method 12 prints as 1", 32, 8, Uniform(128),
-     [](qevtest::RenderJob& j) { j.cfg.sHalftoneMethod = 12; }, "BITMAP 0,0,4,8,0,|dots 256"},
+     [](quorvel::test::RenderJob& j) { j.cfg.sHalftoneMethod = 12; }, "BITMAP 0,0,4,8,0,|dots 256"},
     // Dashes: a run of 40 dots is round(5.005) = 5 mm, long enough for a 5 mm minimum, so 32
     // of the 82 dots are cleared (1 mm = 8 dots black, 8 white; the last row is never dashed).
     {"run equal to the minimum is dashed", 41, 2, Uniform(0),
-     [](qevtest::RenderJob& j) {
+     [](quorvel::test::RenderJob& j) {
        j.cfg.sIsLineImaginary = 1;
        j.cfg.sMinImaginaryLineLen = 5;
        j.cfg.sBlackInterval = j.cfg.sWhiteInterval = 1;
@@ -121,17 +128,17 @@ const StageCase kCases[] = {
     // Levels 50 (gamma 0.5) lifts gray 128 to 255 x (128 / 255)^0.5 = 181, above method 1's
     // threshold; levels 100 leaves it at 128.
     {"levels 50 lightens", 32, 8, Uniform(128),
-     [](qevtest::RenderJob& j) { j.cfg.nLevelsAdj = 50; }, "BITMAP 0,0,4,8,0,|dots 0"},
-    {"levels 100 keeps", 32, 8, Uniform(128), [](qevtest::RenderJob& j) { j.cfg.nLevelsAdj = 100; },
-     "BITMAP 0,0,4,8,0,|dots 256"},
+     [](quorvel::test::RenderJob& j) { j.cfg.nLevelsAdj = 50; }, "BITMAP 0,0,4,8,0,|dots 0"},
+    {"levels 100 keeps", 32, 8, Uniform(128),
+     [](quorvel::test::RenderJob& j) { j.cfg.nLevelsAdj = 100; }, "BITMAP 0,0,4,8,0,|dots 256"},
     // Print mode 1 crops before scaling (widths to whole bytes); content one row high
     // counts as nothing to print.
     {"one-row content prints nothing", 16, 8,
      [](int, int y) -> uint8_t { return y == 3 ? 0 : 255; },
-     [](qevtest::RenderJob& j) { j.cfg.sPaperMode = 1; }, ""},
+     [](quorvel::test::RenderJob& j) { j.cfg.sPaperMode = 1; }, ""},
     // ... while content wider than 30 mm keeps its width (the cap is 300 mm).
     {"print mode 1 keeps 300 dots", 300, 4, Uniform(0),
-     [](qevtest::RenderJob& j) { j.cfg.sPaperMode = 1; }, "BITMAP 0,0,38,4,0,|dots 1200"},
+     [](quorvel::test::RenderJob& j) { j.cfg.sPaperMode = 1; }, "BITMAP 0,0,38,4,0,|dots 1200"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, PipelineStages, testing::ValuesIn(kCases),
@@ -140,3 +147,21 @@ INSTANTIATE_TEST_SUITE_P(Table, PipelineStages, testing::ValuesIn(kCases),
                          });
 
 }  // namespace
+
+// Both scaling stages share one dispatch. Its row padding is white and a failed scaling
+// gives no page: with a black fill, whatever the scaling leaves unwritten would print.
+TEST(ScalePage, PaddingIsWhiteAndFailureGivesNoPage) {
+  CBmpProcessing proc;
+  const uint8_t black[8] = {};  // 2 x 2 8-bit gray, stride 4
+  // Shrunk to 1 x 1 (3 padding bytes) and resampled to 3 x 2 (1 padding byte a row).
+  MallocBytes shrunk = quorvel::render::ScalePage(proc, black, 2, 2, 8, 4, 1, 1, 4, true);
+  ASSERT_TRUE(shrunk);
+  EXPECT_EQ(std::vector<uint8_t>(shrunk.get(), shrunk.get() + 4),
+            (std::vector<uint8_t>{0, 255, 255, 255}));
+  MallocBytes grown = quorvel::render::ScalePage(proc, black, 2, 2, 8, 4, 3, 2, 8, false);
+  ASSERT_TRUE(grown);
+  EXPECT_EQ(std::vector<uint8_t>(grown.get(), grown.get() + 8),
+            (std::vector<uint8_t>{0, 0, 0, 255, 0, 0, 0, 255}));
+  // The area shrink refuses a 1-bit source: no page rather than an unwritten one.
+  EXPECT_FALSE(quorvel::render::ScalePage(proc, black, 2, 2, 1, 4, 1, 1, 4, true));
+}

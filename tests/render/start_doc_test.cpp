@@ -77,7 +77,7 @@ TEST(StartDoc, LinesFollowTheSettings) {
     renderer.SetOemCfgPointer(&cfg);
     renderer.SetDevModePointer(&dm);
     renderer.SetOemPdevPointer(&pdev);
-    qevtest::StdoutCapture capture;
+    quorvel::test::StdoutCapture capture;
     const bool ok = renderer.StartDocCMD();
     EXPECT_EQ(capture.Take(), Lines(cases[i].lines)) << "case " << i;
     EXPECT_EQ(ok, cases[i].result) << "case " << i;

@@ -25,7 +25,7 @@ class TsplCommandsTest : public ::testing::Test {
     renderer_.SetOemPdevPointer(&pdev_);
   }
   std::string Emit(const Emitter& emit, bool* result = nullptr) {
-    qevtest::StdoutCapture capture;
+    quorvel::test::StdoutCapture capture;
     const bool ok = emit(renderer_);
     if (result) *result = ok;
     return capture.Take();
@@ -82,9 +82,9 @@ const EmitCase kEmitCases[] = {
 };
 
 TEST_F(TsplCommandsTest, EachEmitterWritesItsBytesAndTracesItsName) {
-  ASSERT_TRUE(qevtest::TraceCapture().started()) << "the log manager did not start";
+  ASSERT_TRUE(quorvel::test::TraceCapture().started()) << "the log manager did not start";
   for (const EmitCase& c : kEmitCases) {
-    qevtest::TraceCapture trace;
+    quorvel::test::TraceCapture trace;
     bool ok = !c.result;
     EXPECT_EQ(Emit(c.emit, &ok), c.bytes);
     EXPECT_EQ(ok, c.result) << c.bytes;
@@ -146,7 +146,7 @@ TEST_F(TsplCommandsTest, SizeFromTheRecordsStoresTheLabelSize) {
   cfg_.sRotate90 = 0;
   pdev_.srcGdiInfo.szlPhysSize = {8, 3};
   cfg_.sMaxOutputWidth = 100;
-  qevtest::TraceCapture trace;
+  quorvel::test::TraceCapture trace;
   EXPECT_EQ(Emit(size), "SIZE 8 dot,3 dot\r\n");
   EXPECT_EQ(trace.Messages(),
             (Lines{"Method OutPutSizeCommand in", "dmYResolution  is 300", "dmPrintQuality  is 203",

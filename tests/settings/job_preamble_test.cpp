@@ -10,19 +10,19 @@
 
 namespace {
 
-using qevtest::NumericOption;
+using quorvel::test::NumericOption;
 
 // Runs a one-page job (16 × 8 white pixels at `dpi`) with the PPD of `spec`.
-qevtest::RunResult RunJob(const qevtest::PpdSpec& spec, uint32_t dpi = 203) {
-  qevtest::TempDir dir;
-  EXPECT_TRUE(qevtest::WritePpdFile(dir.file("job.ppd"), spec));
-  qevtest::RasterPage page;
+quorvel::test::RunResult RunJob(const quorvel::test::PpdSpec& spec, uint32_t dpi = 203) {
+  quorvel::test::TempDir dir;
+  EXPECT_TRUE(quorvel::test::WritePpdFile(dir.file("job.ppd"), spec));
+  quorvel::test::RasterPage page;
   page.xdpi = page.ydpi = dpi;
-  qevtest::FilterRun run;
-  run.args = qevtest::JobArgs();
+  quorvel::test::FilterRun run;
+  run.args = quorvel::test::JobArgs();
   run.ppd = dir.file("job.ppd");
-  run.stdinData = qevtest::RasterBytes({page});
-  qevtest::RunResult result = qevtest::RunFilter(run);
+  run.stdinData = quorvel::test::RasterBytes({page});
+  quorvel::test::RunResult result = quorvel::test::RunFilter(run);
   EXPECT_EQ(result.exitStatus, 0) << result.err;
   return result;
 }
@@ -30,10 +30,10 @@ qevtest::RunResult RunJob(const qevtest::PpdSpec& spec, uint32_t dpi = 203) {
 TEST(JobPreamble, MissingOutputDpiFallsBackToTheRasterResolution) {
   // A fixed label of 210 mm at 300 dpi is 2480.3 dots long (plus 0.5, truncated) where 0 dpi
   // would give 0.
-  qevtest::PpdSpec spec;
+  quorvel::test::PpdSpec spec;
   spec.outputDpi = "";
   spec.options = {NumericOption("FixedHeight", "2", {"2"})};
-  const qevtest::RunResult result = RunJob(spec, 300);
+  const quorvel::test::RunResult result = RunJob(spec, 300);
   EXPECT_NE(result.out.find(" dot,2480 dot\r\n"), std::string::npos) << result.out;
   EXPECT_NE(result.err.find("DEBUG: The PPD has no OutputDPI keyword; printing at 300 dpi."),
             std::string::npos)

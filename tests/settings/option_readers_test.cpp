@@ -13,9 +13,9 @@
 
 namespace {
 
-using qevtest::NumericOption;
-using qevtest::PpdFixture;
-using qevtest::TraceCapture;
+using quorvel::test::NumericOption;
+using quorvel::test::PpdFixture;
+using quorvel::test::TraceCapture;
 using Lines = std::vector<std::string>;
 using Reader = void (*)(tagOEMCFG*, ppd_file_t*);
 using Getter = int64_t (*)(const tagOEMCFG&);
@@ -35,8 +35,8 @@ class OptionReadersTest : public PpdFixture {
   Lines Read(Reader reader, const char* keyword, const char* code) {
     memset(&cfg_, 0x11, sizeof cfg_);
     ppd_file_t* ppd =
-        OpenWith(code ? std::vector<qevtest::PpdOption>{NumericOption(keyword, code, {code})}
-                      : std::vector<qevtest::PpdOption>{});
+        OpenWith(code ? std::vector<quorvel::test::PpdOption>{NumericOption(keyword, code, {code})}
+                      : std::vector<quorvel::test::PpdOption>{});
     TraceCapture trace;
     if (ppd != nullptr) reader(&cfg_, ppd);
     return trace.Messages();
@@ -191,7 +191,7 @@ TEST_F(OptionReadersTest, OutputDpiFromKeywordOrRasterResolution) {
   // Without the keyword, or with a value that is no positive resolution, both fields take the
   // raster's horizontal resolution.
   for (const char* dpi : {"203", "", "0", "-203", "abc", "65536"}) {
-    qevtest::PpdSpec spec;
+    quorvel::test::PpdSpec spec;
     spec.outputDpi = dpi;
     ASSERT_NE(Open(spec), nullptr);
     memset(&cfg_, 0, sizeof cfg_);

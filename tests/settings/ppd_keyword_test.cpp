@@ -10,7 +10,7 @@
 
 namespace {
 
-class KeywordScanTest : public qevtest::PpdFixture {
+class KeywordScanTest : public quorvel::test::PpdFixture {
  protected:
   std::optional<std::string> Scan(const std::string& text, const char* keyword = "OutputDPI") {
     UsePpdText(text);

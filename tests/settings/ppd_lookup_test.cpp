@@ -11,10 +11,10 @@
 
 namespace {
 
-using qevtest::NumericOption;
-using qevtest::PpdOption;
+using quorvel::test::NumericOption;
+using quorvel::test::PpdOption;
 
-class PpdLookupTest : public qevtest::PpdFixture {
+class PpdLookupTest : public quorvel::test::PpdFixture {
  protected:
   // Choice names that are numbers themselves, unlike their codes, show which one is read.
   ppd_file_t* OpenStandard(const std::string& job = "") {

@@ -19,20 +19,20 @@
 
 namespace {
 
-using qevtest::NumericOption;
-using qevtest::TraceCapture;
+using quorvel::test::NumericOption;
+using quorvel::test::TraceCapture;
 using Lines = std::vector<std::string>;
 
 cups_page_header2_t ExampleHeader() {
-  qevtest::RasterPage page;
+  quorvel::test::RasterPage page;
   page.width = 800;
   page.height = 600;
   page.copies = 3;
   page.orientation = CUPS_ORIENT_90;  // landscape still gives dmOrientation 1
-  return qevtest::MakeHeader(page);
+  return quorvel::test::MakeHeader(page);
 }
 
-class PrintSettingsTest : public qevtest::PpdFixture {
+class PrintSettingsTest : public quorvel::test::PpdFixture {
  protected:
   void SetUp() override {
     ASSERT_TRUE(TraceCapture().started()) << "the log manager did not start";
@@ -66,7 +66,7 @@ TEST_F(PrintSettingsTest, ReadersRunInTheirFixedOrder) {
       "GAPHeight Mode CutMethod Interval Feed MaxOutputWidth IsToDashed MinLength IntervalBlack "
       "IntervalWhite SavePaper PrintMode PrintSpeed AutoRotate FixedHeight StartOffsetValue "
       "EndOffsetValue");
-  std::vector<qevtest::PpdOption> options;
+  std::vector<quorvel::test::PpdOption> options;
   for (std::string name; names >> name;) options.push_back(NumericOption(name, "2", {"2"}));
   ppd_file_t* ppd = OpenWith(options);
   ASSERT_NE(ppd, nullptr);
@@ -121,7 +121,7 @@ TEST_F(PrintSettingsTest, OnlyTheFirstPageConfiguresTheJob) {
   CTSPLRenderClass renderer;
   // Only page 1 with a PPD and a header configures the job.
   memset(&gOemCfg, 0, sizeof gOemCfg);
-  qevtest::StdoutCapture none;
+  quorvel::test::StdoutCapture none;
   InitPrintSetting(2, ppd, &header_, &renderer);
   InitPrintSetting(1, nullptr, &header_, &renderer);
   InitPrintSetting(1, ppd, nullptr, &renderer);
@@ -130,7 +130,7 @@ TEST_F(PrintSettingsTest, OnlyTheFirstPageConfiguresTheJob) {
 
   // Page 1 configures the records and writes the preamble; a failure is traced as 0.
   TraceCapture failed;
-  qevtest::StdoutCapture partial;
+  quorvel::test::StdoutCapture partial;
   InitPrintSetting(1, ppd, &header_, &renderer);
   EXPECT_EQ(partial.Take(), "CLS\r\nGAP 3 mm,0 mm\r\n");
   EXPECT_EQ(gOemCfg.sOutputXDPI, 203);

@@ -17,7 +17,7 @@
 
 extern char** environ;
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 void DrainInto(int fd, std::string* sink) {
@@ -53,7 +53,7 @@ std::vector<std::string> ChildEnv(const FilterRun& run) {
 }  // namespace
 
 TempDir::TempDir() {
-  std::string templ = (std::filesystem::temp_directory_path() / "qevtest-XXXXXX").string();
+  std::string templ = (std::filesystem::temp_directory_path() / "quorvel::test-XXXXXX").string();
   std::vector<char> buf(templ.begin(), templ.end());
   buf.push_back('\0');
   if (mkdtemp(buf.data())) path_ = buf.data();
@@ -203,4 +203,4 @@ RunResult RunFilter(const FilterRun& run) {
   return proc.Finish(run.timeoutMs);
 }
 
-}  // namespace qevtest
+}  // namespace quorvel::test

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-namespace qevtest {
+namespace quorvel::test {
 
 // A private temporary directory, removed with its contents when the object goes.
 class TempDir {
@@ -86,4 +86,4 @@ class FilterProcess {
   bool finished_ = false;
 };
 
-}  // namespace qevtest
+}  // namespace quorvel::test

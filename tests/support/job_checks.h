@@ -9,7 +9,7 @@
 #include "tests/support/filter_runner.h"
 #include "tools/tspl2png/tspl_parser.h"
 
-namespace qevtest {
+namespace quorvel::test {
 
 // The bundled sample PPD: a 50 x 30 mm label printer at 203 dpi with its usual options.
 inline std::string SamplePpd() { return std::string(QEV_SOURCE_DIR) + "/samples/sample-label.ppd"; }
@@ -22,12 +22,12 @@ struct Tspl {
 };
 
 inline Tspl ReadTspl(const std::string& out) {
-  tspl::Parser::Options options;
+  quorvel::tspl::Parser::Options options;
   options.dpi = 203;
-  tspl::Parser parser(options);
+  quorvel::tspl::Parser parser(options);
   Tspl t;
   t.complete = parser.Parse(reinterpret_cast<const uint8_t*>(out.data()), out.size(),
-                            [&t](const tspl::Label&, int, int) {
+                            [&t](const quorvel::tspl::Label&, int, int) {
                               ++t.labels;
                               return true;
                             });
@@ -45,4 +45,4 @@ inline void ExpectCleanEnd(const RunResult& r, int exitStatus = 0) {
   }
 }
 
-}  // namespace qevtest
+}  // namespace quorvel::test

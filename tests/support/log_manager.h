@@ -15,8 +15,8 @@ namespace quorvel {
 namespace vanta {
 namespace testing_support {
 
-using qevtest::ReadFile;
-using qevtest::TempDir;
+using quorvel::test::ReadFile;
+using quorvel::test::TempDir;
 
 // Splits at CR LF; a trailing fragment without it is returned as a record of its own.
 inline std::vector<std::string> splitRecords(const std::string& text) {

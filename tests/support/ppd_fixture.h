@@ -14,7 +14,7 @@
 #include "tests/support/filter_runner.h"
 #include "tests/support/ppd_writer.h"
 
-namespace qevtest {
+namespace quorvel::test {
 
 class PpdFixture : public ::testing::Test {
  protected:
@@ -58,4 +58,4 @@ class PpdFixture : public ::testing::Test {
   ppd_file_t* ppd_ = nullptr;
 };
 
-}  // namespace qevtest
+}  // namespace quorvel::test

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace qevtest {
+namespace quorvel::test {
 
 PpdOption NumericOption(const std::string& keyword, const std::string& defaultCode,
                         const std::vector<std::string>& codes, const std::string& prefix) {
@@ -99,4 +99,4 @@ bool WritePpdFile(const std::string& path, const PpdSpec& spec) {
   return bool(f);
 }
 
-}  // namespace qevtest
+}  // namespace quorvel::test

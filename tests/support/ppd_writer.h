@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace qevtest {
+namespace quorvel::test {
 
 struct PpdChoice {
   std::string name;  // choice keyword, e.g. "D8"
@@ -47,4 +47,4 @@ std::string PpdText(const PpdSpec& spec);
 // Writes PpdText(spec) to `path`; false on an I/O failure.
 bool WritePpdFile(const std::string& path, const PpdSpec& spec);
 
-}  // namespace qevtest
+}  // namespace quorvel::test

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 uint32_t ColorCount(cups_cspace_t space) {
@@ -130,4 +130,4 @@ RowFiller GradientRgb() {
   };
 }
 
-}  // namespace qevtest
+}  // namespace quorvel::test

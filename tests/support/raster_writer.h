@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace qevtest {
+namespace quorvel::test {
 
 // Fills one raster row: `row` holds `bytes` bytes (the page's cupsBytesPerLine) for row `y`.
 using RowFiller = std::function<void(uint32_t y, uint8_t* row, uint32_t bytes)>;
@@ -57,4 +57,4 @@ RowFiller SolidByte(uint8_t value);                   // every byte `value`
 // its channel order can be recognised after the read.
 RowFiller GradientRgb();
 
-}  // namespace qevtest
+}  // namespace quorvel::test

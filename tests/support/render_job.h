@@ -10,7 +10,7 @@
 #include "render/tspl_render.h"
 #include "tests/support/stdout_capture.h"
 
-namespace qevtest {
+namespace quorvel::test {
 
 // An expected bitmap of `bytesPerRow` × `rows`, all blank until dots are set.
 class Art {
@@ -81,4 +81,4 @@ struct RenderJob {
   }
 };
 
-}  // namespace qevtest
+}  // namespace quorvel::test

@@ -4,7 +4,7 @@
 
 #include <unistd.h>
 
-namespace qevtest {
+namespace quorvel::test {
 
 StdoutCapture::StdoutCapture() {
   fflush(stdout);
@@ -65,4 +65,4 @@ std::string ReadableTspl(const std::string& s) {
   return out;
 }
 
-}  // namespace qevtest
+}  // namespace quorvel::test

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-namespace qevtest {
+namespace quorvel::test {
 
 // Redirects descriptor 1 into a temporary file until Take() (or destruction).
 class StdoutCapture {
@@ -29,4 +29,4 @@ class StdoutCapture {
 // with a "<...>" line.
 std::string ReadableTspl(const std::string& tspl);
 
-}  // namespace qevtest
+}  // namespace quorvel::test

@@ -7,11 +7,14 @@
 #include <initializer_list>
 #include <vector>
 
+#include "base/dots.h"
 #include "imaging/bmp_processing.h"
 
-namespace qev_test {
+namespace quorvel::test::imaging {
 
-inline uint32_t Stride(uint32_t w, uint32_t bpp) { return ((w * bpp + 31) / 32) * 4; }
+inline uint32_t Stride(uint32_t w, uint32_t bpp) {
+  return static_cast<uint32_t>(RowStride(w, bpp));
+}
 
 struct Image {
   uint32_t w, h, bpp, stride;
@@ -66,4 +69,4 @@ struct Owned {
   ~Owned() { std::free(p); }
 };
 
-}  // namespace qev_test
+}  // namespace quorvel::test::imaging

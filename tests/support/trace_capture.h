@@ -9,7 +9,7 @@
 #include "logging/vanta.h"
 #include "tests/support/filter_runner.h"
 
-namespace qevtest {
+namespace quorvel::test {
 
 class TraceCapture {
  public:
@@ -52,4 +52,4 @@ class TraceCapture {
   size_t offset_ = 0;
 };
 
-}  // namespace qevtest
+}  // namespace quorvel::test

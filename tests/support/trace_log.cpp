@@ -8,7 +8,7 @@
 
 #include "tests/support/filter_runner.h"
 
-namespace qevtest {
+namespace quorvel::test {
 
 TraceLog::TraceLog(std::string path) : path_(std::move(path)) {
   struct stat st;
@@ -37,4 +37,4 @@ std::vector<std::string> TraceLog::Messages(int tid) const {
   return messages;
 }
 
-}  // namespace qevtest
+}  // namespace quorvel::test

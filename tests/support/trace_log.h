@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace qevtest {
+namespace quorvel::test {
 
 constexpr const char* kTracePath = "/tmp/qztspl.log";
 
@@ -24,4 +24,4 @@ class TraceLog {
   size_t start_ = 0;
 };
 
-}  // namespace qevtest
+}  // namespace quorvel::test

@@ -42,9 +42,9 @@ std::string Commands(const std::string& tspl) {
 }
 
 // A white page of w x h dots at 203 dpi with a black box (inclusive edges).
-qevtest::RasterPage Page(uint32_t w, uint32_t h, uint32_t l, uint32_t t, uint32_t r, uint32_t b,
-                         uint32_t copies = 1, bool collate = false) {
-  qevtest::RasterPage page;
+quorvel::test::RasterPage Page(uint32_t w, uint32_t h, uint32_t l, uint32_t t, uint32_t r,
+                               uint32_t b, uint32_t copies = 1, bool collate = false) {
+  quorvel::test::RasterPage page;
   page.width = w;
   page.height = h;
   page.copies = copies;
@@ -60,7 +60,7 @@ qevtest::RasterPage Page(uint32_t w, uint32_t h, uint32_t l, uint32_t t, uint32_
 struct Row {
   const char* why;
   const char* options;
-  std::vector<qevtest::RasterPage> pages;
+  std::vector<quorvel::test::RasterPage> pages;
   const char* expected;       // Commands() of the job's output
   const char* warnings = "";  // the WARNING lines of its standard error
 };
@@ -163,11 +163,11 @@ TEST(OptionLabels, EveryOptionPrintsTheExpectedLabel) {
   };
   const std::string ppd = std::string(QEV_PPD_DIR) + "/qevcp-tspl-4in-203dpi.ppd";
   for (const Row& row : rows) {
-    qevtest::FilterRun run;
-    run.args = qevtest::JobArgs(row.options);
+    quorvel::test::FilterRun run;
+    run.args = quorvel::test::JobArgs(row.options);
     run.ppd = ppd;
-    run.stdinData = qevtest::RasterBytes(row.pages);
-    const qevtest::RunResult r = qevtest::RunFilter(run);
+    run.stdinData = quorvel::test::RasterBytes(row.pages);
+    const quorvel::test::RunResult r = quorvel::test::RunFilter(run);
     EXPECT_EQ(r.exitStatus, 0) << row.why << "\n" << r.err;
     EXPECT_EQ(Commands(r.out), row.expected) << row.why << " (" << row.options << ")";
     EXPECT_EQ(Warnings(r.err), row.warnings) << row.why << " (" << row.options << ")";

@@ -89,7 +89,7 @@ class PpdFamily : public ::testing::TestWithParam<Model> {
 TEST_P(PpdFamily, PassesCupstestppd) {
   // cupstestppd fails a PPD whose cupsFilter2 program is missing, so give it a root
   // directory that holds the filter.
-  qevtest::TempDir root;
+  quorvel::test::TempDir root;
   const std::string dir = root.path() + "/usr/lib/cups/filter";
   ASSERT_EQ(
       std::system(

@@ -48,20 +48,21 @@ bool ReadPng(const std::string& path, PngImage* image) {
   return true;
 }
 
-qevtest::RunResult RunPreview(const std::vector<std::string>& args, const std::string& stream) {
-  qevtest::FilterRun run;
+quorvel::test::RunResult RunPreview(const std::vector<std::string>& args,
+                                    const std::string& stream) {
+  quorvel::test::FilterRun run;
   run.exe = QEV_TSPL2PNG_EXE;
   run.args = args;
   run.unsetPpd = true;
   run.stdinData = stream;
-  return qevtest::RunFilter(run);
+  return quorvel::test::RunFilter(run);
 }
 
 TEST(Tspl2png, OneFilePerPrintedLabelAndRefusalOfMalformedStreams) {
-  qevtest::TempDir dir;
+  quorvel::test::TempDir dir;
   const std::string stream =
       "CLS\r\nSIZE 16 dot,2 dot\r\nBITMAP 0,0,2,1,0,\x0F\xFF\r\nPRINT 1,2\r\nPRINT 1\r\n";
-  qevtest::RunResult r = RunPreview({"-o", dir.file("l")}, stream);
+  quorvel::test::RunResult r = RunPreview({"-o", dir.file("l")}, stream);
   ASSERT_EQ(r.exitStatus, 0) << r.err;
   EXPECT_NE(r.out.find("l-003.png: 16 x 2 dots (2.0 x 0.3 mm), PRINT 1,1, 4 dots printed in "
                        "0,0-3,0"),

@@ -13,18 +13,18 @@ namespace {
 struct ParseResult {
   bool ok = false;
   std::string error;
-  std::vector<tspl::Label> labels;
+  std::vector<quorvel::tspl::Label> labels;
   std::vector<std::pair<int, int>> counts;  // sets, copies of each PRINT
-  tspl::Settings settings;
+  quorvel::tspl::Settings settings;
   int64_t printed = 0;
   int clipped = 0;
 };
 
 ParseResult Parse(const std::string& stream, int dpi = 203, bool clip = false) {
-  tspl::Parser parser({dpi, clip});
+  quorvel::tspl::Parser parser({dpi, clip});
   ParseResult run;
   run.ok = parser.Parse(reinterpret_cast<const uint8_t*>(stream.data()), stream.size(),
-                        [&run](const tspl::Label& label, int sets, int copies) {
+                        [&run](const quorvel::tspl::Label& label, int sets, int copies) {
                           run.labels.push_back(label);
                           run.counts.push_back({sets, copies});
                           return true;
@@ -37,7 +37,7 @@ ParseResult Parse(const std::string& stream, int dpi = 203, bool clip = false) {
 }
 
 // Row `y` of a label as '#' (printed) and '.'.
-std::string Row(const tspl::Label& label, int y = 0) {
+std::string Row(const quorvel::tspl::Label& label, int y = 0) {
   std::string row;
   for (int x = 0; x < label.width; ++x) row += label.Printed(x, y) ? '#' : '.';
   return row;

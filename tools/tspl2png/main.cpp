@@ -38,7 +38,7 @@ bool ReadAll(FILE* in, std::vector<uint8_t>* data) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  tspl::Parser::Options options;
+  quorvel::tspl::Parser::Options options;
   options.clip = true;  // a printer drops what falls off the label, and so do we
   std::string prefix = "label", input = "-";
   bool once = false;
@@ -85,8 +85,8 @@ int main(int argc, char** argv) {
   int labels = 0;
   int clipped_before = 0;
   std::string write_error;
-  tspl::Parser parser(options);
-  auto on_print = [&](const tspl::Label& label, int sets, int copies) {
+  quorvel::tspl::Parser parser(options);
+  auto on_print = [&](const quorvel::tspl::Label& label, int sets, int copies) {
     ++labels;
     if (parser.clipped_dots() > clipped_before) {
       fprintf(stderr,
@@ -102,8 +102,8 @@ int main(int argc, char** argv) {
     for (int64_t i = 0; i < count; ++i) {
       char name[32];
       snprintf(name, sizeof name, "-%03d.png", ++written);
-      if (!tspl::WritePng(prefix + name, label, options.dpi, &write_error)) return false;
-      const tspl::PrintedBox box = tspl::FindPrintedBox(label);
+      if (!quorvel::tspl::WritePng(prefix + name, label, options.dpi, &write_error)) return false;
+      const quorvel::tspl::PrintedBox box = quorvel::tspl::FindPrintedBox(label);
       printf("%s%s: %d x %d dots (%.1f x %.1f mm), PRINT %d,%d, %ld dots printed in %d,%d-%d,%d\n",
              prefix.c_str(), name, label.width, label.height, label.width * 25.4 / options.dpi,
              label.height * 25.4 / options.dpi, sets, copies, box.count, box.left, box.top,

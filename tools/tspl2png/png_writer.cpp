@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-namespace tspl {
+namespace quorvel::tspl {
 namespace {
 
 struct FileCloser {
@@ -64,4 +64,4 @@ bool WritePng(const std::string& path, const Label& label, int dpi, std::string*
   return true;
 }
 
-}  // namespace tspl
+}  // namespace quorvel::tspl

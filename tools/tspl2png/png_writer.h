@@ -6,9 +6,9 @@
 
 #include "tools/tspl2png/tspl_parser.h"
 
-namespace tspl {
+namespace quorvel::tspl {
 
 // Writes the label to path.  False with *error set when the file cannot be written.
 bool WritePng(const std::string& path, const Label& label, int dpi, std::string* error);
 
-}  // namespace tspl
+}  // namespace quorvel::tspl

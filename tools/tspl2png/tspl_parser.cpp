@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace tspl {
+namespace quorvel::tspl {
 namespace {
 
 constexpr int kMaxSide = 32768;                   // dots; 2.7 m at 300 dpi
@@ -369,4 +369,4 @@ bool Parser::Parse(const uint8_t* data, size_t size, const PrintFn& on_print) {
   return true;
 }
 
-}  // namespace tspl
+}  // namespace quorvel::tspl

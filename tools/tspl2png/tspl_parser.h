@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace tspl {
+namespace quorvel::tspl {
 
 // The label image the printer holds between CLS and PRINT.
 struct Label {
@@ -87,4 +87,4 @@ class Parser {
   int clipped_dots_ = 0;
 };
 
-}  // namespace tspl
+}  // namespace quorvel::tspl

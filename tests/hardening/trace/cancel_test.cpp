@@ -15,7 +15,7 @@
 #include "tests/support/raster_writer.h"
 #include "tests/support/trace_log.h"
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 constexpr int kPages = 400;
@@ -72,4 +72,4 @@ TEST_P(CancelAt, EndsCleanlyAfterAWholePage) {
 INSTANTIATE_TEST_SUITE_P(Moments, CancelAt, testing::Values(0, 50, 1000));
 
 }  // namespace
-}  // namespace qevtest
+}  // namespace quorvel::test

@@ -17,7 +17,7 @@
 #include "tests/support/raster_writer.h"
 #include "tests/support/trace_log.h"
 
-namespace qevtest {
+namespace quorvel::test {
 namespace {
 
 // Moves the real trace file aside for the test and puts it back afterwards.
@@ -182,4 +182,4 @@ TEST_F(TracePath, OversizeTraceIsMovedAside) {
 }
 
 }  // namespace
-}  // namespace qevtest
+}  // namespace quorvel::test
