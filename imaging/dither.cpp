@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "base/owned.h"
 #include "imaging/bmp_processing.h"
 #include "imaging/dither_tables.h"
@@ -96,9 +100,24 @@ inline Lanes LoadLanes(const uint8_t* p) {
 inline Lanes LaneErrors(Lanes v) { return v - ((v > 128) & 255); }
 inline Lanes LaneDiv16(Lanes t) { return (t + ((t >> 15) & 15)) >> 4; }  // toward zero
 inline Lanes LaneClamp(Lanes t) {
+#ifdef __SSE2__
+  const __m128i low = _mm_max_epi16(reinterpret_cast<__m128i>(t), _mm_setzero_si128());
+  return reinterpret_cast<Lanes>(_mm_min_epi16(low, _mm_set1_epi16(255)));
+#else
   t &= ~(t >> 15);  // below 0: 0
   const Lanes over = t > 255;
   return (t & ~over) | (over & 255);  // above 255: 255
+#endif
+}
+// Clamped lanes (0..255) to their eight bytes.
+inline void StoreLevels(Lanes b, uint8_t* p) {
+#ifdef __SSE2__
+  const __m128i m = reinterpret_cast<__m128i>(b);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(m, m));
+#else
+  const Bytes8 levels = __builtin_convertvector(b, Bytes8);
+  std::memcpy(p, &levels, sizeof levels);
+#endif
 }
 
 // Pixels x0..x1-1 (x1 <= w) of a row take their shares from the final row above.
@@ -113,8 +132,7 @@ void TakeSharesFromAbove(const uint8_t* up, uint8_t* row, uint32_t x0, uint32_t 
     Lanes b = LaneClamp(LoadLanes(row + x) + LaneDiv16(LaneErrors(LoadLanes(up + x - 1))));
     b = LaneClamp(b + LaneDiv16(LaneErrors(LoadLanes(up + x)) * 5));
     b = LaneClamp(b + LaneDiv16(LaneErrors(LoadLanes(up + x + 1)) * 3));
-    const Bytes8 levels = __builtin_convertvector(b, Bytes8);
-    std::memcpy(row + x, &levels, sizeof levels);
+    StoreLevels(b, row + x);
   }
   for (; x < x1; ++x) one(x);
 }
