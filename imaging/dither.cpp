@@ -61,21 +61,23 @@ constexpr int DiffusionError(int v) { return v <= 128 ? v : v - 255; }
 // the pixel hands right (7/16 of its error) and its clamped level. Looking the share up by t
 // keeps the clamp off the serial chain.
 constexpr int kSumBias = 64, kSumRange = 384;
+// The shares are pointer-wide so that the serial chain adds and indexes without a sign
+// extension between its loads.
 struct SumTables {
-  int16_t rightShare[kSumRange];
+  intptr_t rightShare[kSumRange];
   uint8_t level[kSumRange];
 };
 constexpr SumTables MakeSumTables() {
   SumTables t{};
   for (int i = 0; i < kSumRange; ++i) {
     const int v = ClampLevel(i - kSumBias);
-    t.rightShare[i] = static_cast<int16_t>(DiffusionError(v) * 7 / 16);
+    t.rightShare[i] = DiffusionError(v) * 7 / 16;
     t.level[i] = static_cast<uint8_t>(v);
   }
   return t;
 }
 constexpr SumTables kSums = MakeSumTables();
-const int16_t* const kRightShareOf = kSums.rightShare + kSumBias;
+const intptr_t* const kRightShareOf = kSums.rightShare + kSumBias;
 const uint8_t* const kLevelOf = kSums.level + kSumBias;
 constexpr int kNoLeftNeighbour = 255;  // a sum whose level has no error: the first pixel
 
@@ -169,7 +171,7 @@ constexpr uint32_t kBand = 4, kChunk = 16;
 
 void DiffuseBand(uint8_t* band, uint32_t bandStride, uint32_t rows, uint32_t w, uint8_t* idle) {
   const uint32_t chunks = bandStride / kChunk;
-  int t[kBand] = {kNoLeftNeighbour, kNoLeftNeighbour, kNoLeftNeighbour, kNoLeftNeighbour};
+  intptr_t t[kBand] = {kNoLeftNeighbour, kNoLeftNeighbour, kNoLeftNeighbour, kNoLeftNeighbour};
   for (uint32_t j = 0; j < chunks + 2 * (rows - 1); ++j) {
     uint8_t* p[kBand];
     for (uint32_t k = 0; k < kBand; ++k) {
