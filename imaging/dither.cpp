@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "base/owned.h"
 #include "imaging/bmp_processing.h"
 #include "imaging/dither_tables.h"
@@ -57,21 +61,23 @@ constexpr int DiffusionError(int v) { return v <= 128 ? v : v - 255; }
 // the pixel hands right (7/16 of its error) and its clamped level. Looking the share up by t
 // keeps the clamp off the serial chain.
 constexpr int kSumBias = 64, kSumRange = 384;
+// The shares are pointer-wide so that the serial chain adds and indexes without a sign
+// extension between its loads.
 struct SumTables {
-  int16_t rightShare[kSumRange];
+  intptr_t rightShare[kSumRange];
   uint8_t level[kSumRange];
 };
 constexpr SumTables MakeSumTables() {
   SumTables t{};
   for (int i = 0; i < kSumRange; ++i) {
     const int v = ClampLevel(i - kSumBias);
-    t.rightShare[i] = static_cast<int16_t>(DiffusionError(v) * 7 / 16);
+    t.rightShare[i] = DiffusionError(v) * 7 / 16;
     t.level[i] = static_cast<uint8_t>(v);
   }
   return t;
 }
 constexpr SumTables kSums = MakeSumTables();
-const int16_t* const kRightShareOf = kSums.rightShare + kSumBias;
+const intptr_t* const kRightShareOf = kSums.rightShare + kSumBias;
 const uint8_t* const kLevelOf = kSums.level + kSumBias;
 constexpr int kNoLeftNeighbour = 255;  // a sum whose level has no error: the first pixel
 
@@ -96,9 +102,24 @@ inline Lanes LoadLanes(const uint8_t* p) {
 inline Lanes LaneErrors(Lanes v) { return v - ((v > 128) & 255); }
 inline Lanes LaneDiv16(Lanes t) { return (t + ((t >> 15) & 15)) >> 4; }  // toward zero
 inline Lanes LaneClamp(Lanes t) {
+#ifdef __SSE2__
+  const __m128i low = _mm_max_epi16(reinterpret_cast<__m128i>(t), _mm_setzero_si128());
+  return reinterpret_cast<Lanes>(_mm_min_epi16(low, _mm_set1_epi16(255)));
+#else
   t &= ~(t >> 15);  // below 0: 0
   const Lanes over = t > 255;
   return (t & ~over) | (over & 255);  // above 255: 255
+#endif
+}
+// Clamped lanes (0..255) to their eight bytes.
+inline void StoreLevels(Lanes b, uint8_t* p) {
+#ifdef __SSE2__
+  const __m128i m = reinterpret_cast<__m128i>(b);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(m, m));
+#else
+  const Bytes8 levels = __builtin_convertvector(b, Bytes8);
+  std::memcpy(p, &levels, sizeof levels);
+#endif
 }
 
 // Pixels x0..x1-1 (x1 <= w) of a row take their shares from the final row above.
@@ -113,8 +134,7 @@ void TakeSharesFromAbove(const uint8_t* up, uint8_t* row, uint32_t x0, uint32_t 
     Lanes b = LaneClamp(LoadLanes(row + x) + LaneDiv16(LaneErrors(LoadLanes(up + x - 1))));
     b = LaneClamp(b + LaneDiv16(LaneErrors(LoadLanes(up + x)) * 5));
     b = LaneClamp(b + LaneDiv16(LaneErrors(LoadLanes(up + x + 1)) * 3));
-    const Bytes8 levels = __builtin_convertvector(b, Bytes8);
-    std::memcpy(row + x, &levels, sizeof levels);
+    StoreLevels(b, row + x);
   }
   for (; x < x1; ++x) one(x);
 }
@@ -151,7 +171,7 @@ constexpr uint32_t kBand = 4, kChunk = 16;
 
 void DiffuseBand(uint8_t* band, uint32_t bandStride, uint32_t rows, uint32_t w, uint8_t* idle) {
   const uint32_t chunks = bandStride / kChunk;
-  int t[kBand] = {kNoLeftNeighbour, kNoLeftNeighbour, kNoLeftNeighbour, kNoLeftNeighbour};
+  intptr_t t[kBand] = {kNoLeftNeighbour, kNoLeftNeighbour, kNoLeftNeighbour, kNoLeftNeighbour};
   for (uint32_t j = 0; j < chunks + 2 * (rows - 1); ++j) {
     uint8_t* p[kBand];
     for (uint32_t k = 0; k < kBand; ++k) {

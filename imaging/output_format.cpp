@@ -10,6 +10,7 @@
 #include "base/dots.h"
 #include "base/owned.h"
 #include "imaging/bmp_processing.h"
+#include "imaging/gray_row.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ struct GrayLut {
   uint32_t blue[256], green[256], red[256];
   uint8_t gray[256];  // 8-bit sources: the value of gray byte v
   uint8_t black;      // pure black, which brightness and contrast leave alone
+  bool plain;         // no tone change: 24-bit rows take the table-free GrayRowBgr
 };
 
 uint8_t ToneValue(uint32_t weighted, bool anyBelow250) {
@@ -41,8 +43,10 @@ void BuildLut(const uint8_t* tone, const int16_t* light, bool useLight, GrayLut*
     lut->red[v] = 11 * level | flags;
   }
   lut->black = ToneValue(32 * tone[0], tone[0] < 250);
+  lut->plain = tone[0] == 0;  // pure black keeps tone[0] whatever the light table says
   for (int v = 0; v < 256; ++v) {
     const int level = useLight ? tone[static_cast<uint8_t>(light[v])] : tone[v];
+    lut->plain = lut->plain && level == v;
     lut->gray[v] = v >= 250 ? 255 : (v == 0 ? lut->black : ToneValue(32 * level, level < 250));
   }
 }
@@ -76,6 +80,17 @@ inline bool EightNearWhite(const uint8_t* p) {
 template <int kBpp, bool kAll, bool kBackwards>
 Span ConvertRun(const uint8_t* p, int64_t n, uint8_t* out, const GrayLut& lut) {
   Span s;
+  // With every level kept the rule reduces to GrayRowBgr's, which gives 255 only to
+  // near-white pixels: the content is what is not 255.
+  if (kBpp == 3 && !kBackwards && lut.plain) {
+    GrayRowBgr(p, n, out);
+    if (kAll) return n > 0 ? Span{0, n - 1} : s;
+    int64_t i = 0, j = n - 1;
+    while (i < n && out[i] == 255) ++i;
+    if (i == n) return s;
+    while (out[j] == 255) --j;
+    return Span{i, j};
+  }
   for (int64_t i = 0; i < n;) {
     uint8_t& o = kBackwards ? out[-i] : out[i];
     bool content;

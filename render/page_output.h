@@ -34,9 +34,9 @@ struct BitmapGeometry {
 // to the edge of the label with its full size, so that no column or row is lost.
 BitmapGeometry OutputGeometry(const tagRECT& imageRect, bool mirror, uint32_t labelWidth);
 
-// The BITMAP data: rows of geo.bytesPerRow bytes, a clear bit prints a dot. Every pixel
-// other than 255 prints. Null when the geometry is empty or the memory cannot be had.
-MallocBytes PackBitmap(const PageImage& image, const BitmapGeometry& geo, bool mirror);
+// Writes the BITMAP data into `bits` (borrowed, geo.bytesPerRow x geo.rows bytes): rows of
+// geo.bytesPerRow bytes, a clear bit prints a dot. Every pixel other than 255 prints.
+void PackBitmap(const PageImage& image, const BitmapGeometry& geo, bool mirror, uint8_t* bits);
 
 // One step of a page's print sequence: a "SET CUTTER" line or a print block of n copies.
 struct PrintStep {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/bmp_processing.h"
+#include "imaging/gray_row.h"
 #include "tests/support/test_image.h"
 
 namespace {
@@ -149,6 +150,20 @@ TEST(OutputFormat, LentBuffersGiveTheBytesOfFreshOnes) {
   }
   free(frame.data);
   free(result.data);
+}
+
+TEST(OutputFormat, FastGrayRowMatchesThePlainOne) {
+  // Widths around the eight-pixel step; bytes drawn from both sides of the near-white border
+  // (249/250) and the extremes, so that every mix of near-white channels occurs.
+  const uint8_t values[] = {0, 1, 128, 248, 249, 250, 251, 254, 255};
+  for (int64_t width : {0, 1, 7, 8, 9, 15, 16, 17, 812}) {
+    std::vector<uint8_t> src(3 * width);
+    for (size_t i = 0; i < src.size(); ++i) src[i] = values[(i * 7 + i / 5 + width) % 9];
+    std::vector<uint8_t> fast(width + 1, 0x5a), plain(width + 1, 0x5a);
+    GrayRowBgr(src.data(), width, fast.data());
+    GrayRowBgrPlain(src.data(), width, plain.data());
+    EXPECT_EQ(fast, plain) << "width " << width;  // the byte past the row included
+  }
 }
 
 }  // namespace

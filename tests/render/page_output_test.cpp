@@ -64,10 +64,10 @@ TEST(PageOutput, MirrorReversesRowsWithinTheirBytes) {
   for (int x = 0; x < 15; ++x) wide.Set(x, 0);
   const auto geo = quorvel::render::OutputGeometry({1, 0, 15, 1}, true, 0);
   ASSERT_EQ(geo.bytesPerRow, 1);
-  auto bits = quorvel::render::PackBitmap(wide.View(), geo, true);
-  ASSERT_TRUE(bits);
-  EXPECT_EQ(bits.get()[0], 0x00);  // dots 0..7 show columns 14..7, all black
-  EXPECT_EQ(bits.get()[1], 0xFF);  // the white second row stays white
+  std::vector<uint8_t> bits(2, 0);
+  quorvel::render::PackBitmap(wide.View(), geo, true, bits.data());
+  EXPECT_EQ(bits[0], 0x00);  // dots 0..7 show columns 14..7, all black
+  EXPECT_EQ(bits[1], 0xFF);  // the white second row stays white
 }
 
 TEST(PageOutput, ImageAboveTheLabelKeepsAllItsRows) {
@@ -90,20 +90,22 @@ TEST(PageOutput, NoBitmapSendsNothingAndSaysSo) {
 }
 
 TEST(PageOutput, SubByteOffsetsKeepEveryDotInPlace) {
+  // 45 columns: after the first byte boundary every offset meets the sixteen- and the
+  // eight-pixel steps and a tail.
   std::mt19937 rng(7);
   for (int left = 0; left < 8; ++left) {
-    Image img(21, 3);
+    Image img(45, 3);
     for (int y = 0; y < 3; ++y) {
-      for (int x = 0; x < 21; ++x) img.Set(x, y, rng() % 3 == 0 ? 0 : 255);
+      for (int x = 0; x < 45; ++x) img.Set(x, y, rng() % 3 == 0 ? 0 : 255);
     }
-    const auto geo = quorvel::render::OutputGeometry({left, 0, left + 20, 2}, false, 0);
-    auto bits = quorvel::render::PackBitmap(img.View(), geo, false);
-    ASSERT_TRUE(bits);
+    const auto geo = quorvel::render::OutputGeometry({left, 0, left + 44, 2}, false, 0);
+    std::vector<uint8_t> bits(static_cast<size_t>(geo.bytesPerRow) * 3, 0);
+    quorvel::render::PackBitmap(img.View(), geo, false, bits.data());
     for (int y = 0; y < 3; ++y) {
       for (int dot = 0; dot < geo.bytesPerRow * 8; ++dot) {
         const int x = dot - left;  // the image starts at dot `left`, the buffer at dot 0
-        const bool inked = x >= 0 && x < 21 && img.px[y * img.stride + x] != 255;
-        const bool bit = (bits.get()[y * geo.bytesPerRow + dot / 8] >> (7 - dot % 8)) & 1;
+        const bool inked = x >= 0 && x < 45 && img.px[y * img.stride + x] != 255;
+        const bool bit = (bits[y * geo.bytesPerRow + dot / 8] >> (7 - dot % 8)) & 1;
         EXPECT_EQ(bit, !inked) << "left " << left << " row " << y << " dot " << dot;
       }
     }
