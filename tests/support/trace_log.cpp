@@ -12,13 +12,22 @@ namespace quorvel::test {
 
 TraceLog::TraceLog(std::string path) : path_(std::move(path)) {
   struct stat st;
-  if (stat(path_.c_str(), &st) == 0) start_ = size_t(st.st_size);
+  if (stat(path_.c_str(), &st) == 0) {
+    start_ = size_t(st.st_size);
+    inode_ = static_cast<unsigned long>(st.st_ino);
+  }
 }
 
 std::vector<std::string> TraceLog::Messages(int tid) const {
-  // A log file that was removed and started again since construction is read from its start.
-  std::string text = ReadFile(path_);
+  // Another job's start may have moved a full trace aside to ".1" since construction: the
+  // records appended before the move are in that file, the later ones in a fresh one. A
+  // file removed and started again is read from its start.
+  struct stat st;
+  const bool moved = inode_ != 0 && stat(path_.c_str(), &st) == 0 &&
+                     static_cast<unsigned long>(st.st_ino) != inode_;
+  std::string text = moved ? ReadFile(path_ + ".1") : ReadFile(path_);
   text.erase(0, text.size() >= start_ ? start_ : 0);
+  if (moved) text += ReadFile(path_);
   const std::string mark = " [" + std::to_string(tid) + "] LOG_";
   std::vector<std::string> messages;
   for (size_t pos = 0, end; (end = text.find("\r\n", pos)) != std::string::npos; pos = end + 2) {

@@ -22,6 +22,7 @@ class TraceLog {
  private:
   std::string path_;
   size_t start_ = 0;
+  unsigned long inode_ = 0;
 };
 
 }  // namespace quorvel::test
