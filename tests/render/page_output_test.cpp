@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -86,27 +85,6 @@ TEST(PageOutput, NoBitmapSendsNothingAndSaysSo) {
   EXPECT_FALSE(qevrender::WritePageOutput(job.renderer, job.cfg, job.dev, job.pdev, img.View(),
                                           {16, 0, 7, 0}, 3, true));
   EXPECT_EQ(capture.Take(), "");
-}
-
-TEST(PageOutput, SubByteOffsetsKeepEveryDotInPlace) {
-  std::mt19937 rng(7);
-  for (int left = 0; left < 8; ++left) {
-    Image img(21, 3);
-    for (int y = 0; y < 3; ++y) {
-      for (int x = 0; x < 21; ++x) img.Set(x, y, rng() % 3 == 0 ? 0 : 255);
-    }
-    const auto geo = qevrender::OutputGeometry({left, 0, left + 20, 2}, false, 0);
-    auto bits = qevrender::PackBitmap(img.View(), geo, false);
-    ASSERT_TRUE(bits);
-    for (int y = 0; y < 3; ++y) {
-      for (int dot = 0; dot < geo.bytesPerRow * 8; ++dot) {
-        const int x = dot - left;  // the image starts at dot `left`, the buffer at dot 0
-        const bool inked = x >= 0 && x < 21 && img.px[y * img.stride + x] != 255;
-        const bool bit = (bits.get()[y * geo.bytesPerRow + dot / 8] >> (7 - dot % 8)) & 1;
-        EXPECT_EQ(bit, !inked) << "left " << left << " row " << y << " dot " << dot;
-      }
-    }
-  }
 }
 
 TEST(PageOutput, SavePaperAndPrintModeOneLabelSizes) {

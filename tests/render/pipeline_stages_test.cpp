@@ -1,6 +1,6 @@
-// The page pipeline's own stage arithmetic, pinned between the imaging unit tests and the
-// whole-job tests: one row per rounding, threshold or range the pipeline decides itself, each
-// rendered through TransCommand and summarised as its BITMAP line and dot count.
+// The page pipeline's own choices, pinned between the imaging unit tests and the whole-job
+// tests: one row per rounding, threshold, range or turn the pipeline decides itself, each
+// rendered through TransCommand and summarised as its BITMAP line, dot count and first dot.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,11 +20,17 @@ struct StageCase {
   int w, h;
   GrayFn gray;
   std::function<void(qevtest::RenderJob&)> setup;
-  const char* expected;  // "BITMAP …|dots N", or "" when nothing is printed
+  const char* expected;  // "BITMAP …|dots N@x,y" (first dot in reading order), "" for nothing
 };
 
 GrayFn Uniform(uint8_t v) {
   return [v](int, int) { return v; };
+}
+GrayFn Dot(int dx, int dy) {
+  return [dx, dy](int x, int y) -> uint8_t { return x == dx && y == dy ? 0 : 255; };
+}
+GrayFn TopLeftQuarter(int w, int h) {
+  return [w, h](int x, int y) -> uint8_t { return x < w / 2 && y < h / 2 ? 0 : 255; };
 }
 
 // Renders a w × h 24-bit page as the page loop hands it over and summarises the output.
@@ -55,13 +61,25 @@ std::string Summary(const StageCase& c) {
     return p == std::string::npos ? std::string("-") : listing.substr(p, listing.find('\n', p) - p);
   };
   int dots = 0;
-  for (const std::string& row : qevtest::BitmapRows(listing)) dots += qevtest::Dots(row);
-  return line("BITMAP ") + "|dots " + std::to_string(dots);
+  std::string first;
+  const auto rows = qevtest::BitmapRows(listing);
+  for (size_t y = 0; y < rows.size(); ++y) {
+    dots += qevtest::Dots(rows[y]);
+    const size_t x = rows[y].find('#');
+    if (first.empty() && x != std::string::npos)
+      first = "@" + std::to_string(x) + "," + std::to_string(y);
+  }
+  return line("BITMAP ") + "|dots " + std::to_string(dots) + first;
 }
 
 class PipelineStages : public testing::TestWithParam<StageCase> {};
 
-TEST_P(PipelineStages, Arithmetic) { EXPECT_EQ(Summary(GetParam()), GetParam().expected); }
+TEST_P(PipelineStages, Arithmetic) {
+  std::string summary = Summary(GetParam());
+  // Rows about sizes and counts leave the first dot out.
+  if (strchr(GetParam().expected, '@') == nullptr) summary = summary.substr(0, summary.find('@'));
+  EXPECT_EQ(summary, GetParam().expected);
+}
 
 // Every expected value is worked out by hand from the stage's rule, at 203 dpi unless said
 // otherwise; a black page prints every dot of its BITMAP (bytes per row, rows).
@@ -132,7 +150,76 @@ const StageCase kCases[] = {
     // ... while content wider than 30 mm keeps its width (the cap is 300 mm).
     {"print mode 1 keeps 300 dots", 300, 4, Uniform(0),
      [](qevtest::RenderJob& j) { j.cfg.sPaperMode = 1; }, "BITMAP 0,0,38,4,0,|dots 1200"},
+    // Twice the printer resolution on both axes is area-shrunk, half of it resampled: the
+    // black top-left quarter stays a quarter, 200 x 120 of 400 x 240 dots.
+    {"both axes shrink", 800, 480, TopLeftQuarter(800, 480),
+     [](qevtest::RenderJob& j) { j.dev.dmPrintQuality = j.dev.dmYResolution = 406; },
+     "BITMAP 0,0,50,240,0,|dots 24000@0,0"},
+    {"both axes grow", 200, 120, TopLeftQuarter(200, 120),
+     [](qevtest::RenderJob& j) {
+       j.cfg.sOutputXDPI = j.cfg.sOutputYDPI = 202;
+       j.dev.dmPrintQuality = j.dev.dmYResolution = 101;
+     },
+     "BITMAP 0,0,50,240,0,|dots 24000@0,0"},
+    // Gray 60 with brightness 50 is 110 (black) once, 160 (white) if the fit applied the tones
+    // a second time; 1000 dots at 254 dpi fit into 80 mm = 800 dots, 100 rows into 80.
+    {"fit applies the tones once", 1000, 100, Uniform(60),
+     [](qevtest::RenderJob& j) {
+       j.cfg.sOutputXDPI = j.cfg.sOutputYDPI = j.dev.dmPrintQuality = j.dev.dmYResolution = 254;
+       j.cfg.nBrightness = 50;
+       j.cfg.sMaxOutputWidth = 80;
+     },
+     "BITMAP 0,0,100,80,0,|dots 64000"},
+    // 2000 x 2 fitted to 800 dots would be (int)(800 x 2 / 2000) = 0 rows high; it keeps one.
+    {"fit keeps one row", 2000, 2, Uniform(0),
+     [](qevtest::RenderJob& j) {
+       j.cfg.sOutputXDPI = j.cfg.sOutputYDPI = j.dev.dmPrintQuality = j.dev.dmYResolution = 254;
+       j.cfg.sMaxOutputWidth = 80;
+     },
+     "BITMAP 0,0,100,1,0,|dots 800"},
+    // No Levels (gamma 0), no Halftone (0), no maximum width: printed in full, unscaled.
+    {"missing options still print", 1600, 16, Uniform(0),
+     [](qevtest::RenderJob& j) { j.cfg.sHalftoneMethod = 0; }, "BITMAP 0,0,200,16,0,|dots 25600"},
+    // A one-row raster at twice the printer resolution converts to 0 rows: skipped.
+    {"converted to no rows", 64, 1, Uniform(0),
+     [](qevtest::RenderJob& j) { j.dev.dmPrintQuality = j.dev.dmYResolution = 406; }, ""},
+    // Rotation types from one black dot at the top left of 16 x 8: a quarter turn clockwise
+    // (top right of 8 x 16), counter-clockwise (bottom left), half way (bottom right).
+    {"turned clockwise", 16, 8, Dot(0, 0), [](qevtest::RenderJob& j) { j.cfg.sRotate90 = 1; },
+     "BITMAP 0,0,1,16,0,|dots 1@7,0"},
+    {"turned counter-clockwise", 16, 8, Dot(0, 0),
+     [](qevtest::RenderJob& j) { j.cfg.sRotate90 = j.cfg.sRotation = 1; },
+     "BITMAP 0,0,1,16,0,|dots 1@0,15"},
+    {"turned half way", 16, 8, Dot(0, 0), [](qevtest::RenderJob& j) { j.cfg.sRotation = 1; },
+     "BITMAP 0,0,2,8,0,|dots 1@15,7"},
+    // AutoRotate 3 turns a page that is too wide clockwise: 100.5 mm at 254 dpi is over 20 mm
+    // beyond 80 mm and W > H + 50; the top-left dot lands top right of 200 x 1000.
+    {"automatic turn is clockwise", 1000, 200, Dot(0, 0),
+     [](qevtest::RenderJob& j) {
+       j.cfg.sOutputXDPI = j.cfg.sOutputYDPI = j.dev.dmPrintQuality = j.dev.dmYResolution = 254;
+       j.cfg.sMaxOutputWidth = 80;
+       j.cfg.sAutoRotate90 = 3;
+     },
+     "BITMAP 0,0,25,1000,0,|dots 1@199,0"},
+    // Print mode 1 crops first: a 16 x 80 block at (96, 0) of 256 x 600 is a portrait that
+    // AutoRotate 1 turns; the turned crop's top is 0 + 15 - 111 = -96, yet all 16 rows print.
+    {"turned crop keeps its rows", 256, 600,
+     [](int x, int y) -> uint8_t { return x >= 96 && x < 112 && y < 80 ? 0 : 255; },
+     [](qevtest::RenderJob& j) {
+       j.cfg.sPaperMode = 1;
+       j.cfg.sAutoRotate90 = 1;
+     },
+     "BITMAP 0,0,10,16,0,|dots 1280@0,0"},
+    {"negative prints the white", 16, 4, [](int x, int) -> uint8_t { return x < 8 ? 0 : 255; },
+     [](qevtest::RenderJob& j) { j.cfg.bNegative = 1; }, "BITMAP 0,0,2,4,0,|dots 32@8,0"},
 };
+
+TEST(PipelineStagesNoPage, WithoutAPageBufferNothingIsWritten) {
+  qevtest::RenderJob job;
+  qevtest::StdoutCapture capture;
+  EXPECT_FALSE(job.renderer.TransCommand(true));
+  EXPECT_EQ(capture.Take(), "");
+}
 
 INSTANTIATE_TEST_SUITE_P(Table, PipelineStages, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<StageCase>& info) {
