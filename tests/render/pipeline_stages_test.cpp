@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "tests/render/render_test_util.h"
@@ -71,6 +72,8 @@ std::string Summary(const StageCase& c) {
   }
   return line("BITMAP ") + "|dots " + std::to_string(dots) + first;
 }
+
+void PrintTo(const StageCase& c, std::ostream* os) { *os << c.what; }
 
 class PipelineStages : public testing::TestWithParam<StageCase> {};
 
