@@ -3,40 +3,31 @@
 // printer expects, and why. The widest printable width is 104 mm = 831 dots.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/support/filter_runner.h"
 #include "tests/support/raster_writer.h"
+#include "tests/support/stdout_capture.h"
 
 namespace {
 
-// The command lines of a TSPL stream, one per line, with each BITMAP's data skipped; only
-// the lines a row is about (media, OFFSET, SIZE, BITMAP, PRINT, SET CUTTER) are kept.
+// The command lines of a TSPL stream, one per line, from the readable dump; only the lines a
+// row is about (media, OFFSET, SIZE, BITMAP without its mode, PRINT, SET CUTTER) are kept.
 std::string Commands(const std::string& tspl) {
-  std::string out;
-  size_t pos = 0;
-  while (pos < tspl.size()) {
-    if (tspl.compare(pos, 7, "BITMAP ") == 0) {
-      int x, y, r, n, mode, used = 0;
-      if (sscanf(tspl.c_str() + pos, "BITMAP %d,%d,%d,%d,%d,%n", &x, &y, &r, &n, &mode, &used) !=
-              5 ||
-          used == 0) {
-        break;
-      }
-      out += "BITMAP " + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(r) +
-             "," + std::to_string(n) + "\n";
-      pos += static_cast<size_t>(used) + static_cast<size_t>(r) * n + 2;
+  std::string out, line;
+  std::istringstream dump(quorvel::test::ReadableTspl(tspl));
+  while (std::getline(dump, line)) {
+    if (line.rfind("BITMAP ", 0) == 0) {
+      size_t comma = 0;
+      for (int i = 0; i < 4 && comma != std::string::npos; ++i) comma = line.find(',', comma + 1);
+      out += line.substr(0, comma) + "\n";
       continue;
     }
-    const size_t end = tspl.find("\r\n", pos);
-    if (end == std::string::npos) break;
-    const std::string line = tspl.substr(pos, end - pos);
     for (const char* keep : {"GAP", "BLINE", "OFFSET", "SIZE", "PRINT", "SET CUTTER"}) {
       if (line.rfind(keep, 0) == 0) out += line + "\n";
     }
-    pos = end + 2;
   }
   return out;
 }
