@@ -37,14 +37,15 @@ const char* KeepName(const std::string& name) {
 
 // "100x150mm" or "4x6in" -> PWG self-describing name and size in hundredths of mm.
 bool SizeFromPpdName(const std::string& ppdName, std::string* pwg, int* width, int* length) {
-  double w = 0, l = 0;
+  double across = 0, along = 0;
   char units[3] = {0};
-  if (sscanf(ppdName.c_str(), "%lfx%lf%2[a-z]", &w, &l, units) != 3 || w <= 0 || l <= 0)
+  if (sscanf(ppdName.c_str(), "%lfx%lf%2[a-z]", &across, &along, units) != 3 || across <= 0 ||
+      along <= 0)
     return false;
   bool inches = strcmp(units, "in") == 0;
   if (!inches && strcmp(units, "mm") != 0) return false;
-  *width = int(w * (inches ? 2540 : 100) + 0.5);
-  *length = int(l * (inches ? 2540 : 100) + 0.5);
+  *width = int(across * (inches ? 2540 : 100) + 0.5);
+  *length = int(along * (inches ? 2540 : 100) + 0.5);
   char name[128];
   pwgFormatSizeName(name, sizeof name, inches ? "oe" : "om", nullptr, *width, *length,
                     inches ? "in" : "mm");
@@ -58,14 +59,14 @@ void SetMedia(const DriverInfo& driver, const PpdModel& model, pappl_pr_driver_d
   for (size_t i = 0; sizes && i < sizes->choices.size() && data->num_media < PAPPL_MAX_MEDIA - 2;
        i++) {
     std::string pwg;
-    int w = 0, l = 0;
-    if (!SizeFromPpdName(sizes->choices[i], &pwg, &w, &l)) continue;
+    int width = 0, length = 0;
+    if (!SizeFromPpdName(sizes->choices[i], &pwg, &width, &length)) continue;
     data->media[data->num_media++] = KeepName(pwg);
     if (sizes->choices[i] == sizes->defaultChoice || data->media_default.size_name[0] == '\0') {
       snprintf(data->media_default.size_name, sizeof data->media_default.size_name, "%s",
                pwg.c_str());
-      data->media_default.size_width = w;
-      data->media_default.size_length = l;
+      data->media_default.size_width = width;
+      data->media_default.size_length = length;
     }
   }
   data->media[data->num_media++] = KeepName("custom_min_10x10mm");
@@ -115,10 +116,10 @@ void AddVendorAttributes(const PpdModel& model, pappl_pr_driver_data_t* data, ip
       bool any = false;
       for (const std::string& c : o->choices) {
         char* end = nullptr;
-        double n = strtod(c.c_str(), &end);
+        double number = strtod(c.c_str(), &end);
         if (!end || *end) continue;
-        lo = any ? std::min(lo, n) : n;
-        hi = any ? std::max(hi, n) : n;
+        lo = any ? std::min(lo, number) : number;
+        hi = any ? std::max(hi, number) : number;
         any = true;
       }
       if (!any) continue;

@@ -131,10 +131,11 @@ std::string ChoiceForKeyword(const PpdOptionChoices& option, const std::string& 
 
 std::string BuildFilterOptions(const JobSettings& job, const PpdModel& ppd) {
   OptionString out(ppd);
-  if (auto t = kTracking.find(job.tracking); t != kTracking.end()) out.Set("MediaType", t->second);
-  if (auto m = kLabelModes.find(job.labelMode); m != kLabelModes.end()) {
-    out.Set("Mode", m->second.mode);
-    out.Set("CutMethod", m->second.cutMethod);
+  if (auto tracking = kTracking.find(job.tracking); tracking != kTracking.end())
+    out.Set("MediaType", tracking->second);
+  if (auto mode = kLabelModes.find(job.labelMode); mode != kLabelModes.end()) {
+    out.Set("Mode", mode->second.mode);
+    out.Set("CutMethod", mode->second.cutMethod);
   }
   out.SetNearest("Feed", job.tearOffset / 100.0);
   SetDarkness(job, &out, ppd);
@@ -155,8 +156,8 @@ std::string BuildFilterOptions(const JobSettings& job, const PpdModel& ppd) {
     else if (ParseNumber(value->second, &number))
       out.SetNearest(v.ppd, number / v.scale);
   }
-  if (auto h = kContentHalftone.find(job.contentOptimize); h != kContentHalftone.end())
-    for (const std::string& choice : h->second)
+  if (auto content = kContentHalftone.find(job.contentOptimize); content != kContentHalftone.end())
+    for (const std::string& choice : content->second)
       if (!out.Has("Halftone")) out.Set("Halftone", choice);
   // Nothing chose a halftone: a PPD with an automatic one gets it, others keep their default.
   if (const PpdOptionChoices* h = ppd.Find("Halftone"); h && !out.Has("Halftone"))

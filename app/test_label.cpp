@@ -13,7 +13,7 @@ namespace {
 
 // 3 x 5 glyphs, one row of three bits per entry, top row first.
 struct Glyph {
-  char c;
+  char symbol;
   uint8_t rows[5];
 };
 const Glyph kFont[] = {{'0', {7, 5, 5, 5, 7}}, {'1', {2, 6, 2, 2, 7}}, {'2', {7, 1, 7, 4, 7}},
@@ -41,7 +41,7 @@ class Canvas {
     int start = x;
     for (const char* p = text; *p; p++, x += 4 * scale)
       for (const Glyph& g : kFont)
-        if (g.c == *p)
+        if (g.symbol == *p)
           for (int r = 0; r < 5; r++)
             for (int b = 0; b < 3; b++)
               if (g.rows[r] & (4 >> b))

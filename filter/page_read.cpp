@@ -112,9 +112,9 @@ void DiscardPageData(const cups_page_header2_t& header, cups_raster_t* raster) {
   std::vector<uint8_t> sink(std::min(bpl, kDiscardChunk));
   for (uint32_t row = 0; row < header.cupsHeight && !Canceled; ++row) {
     for (uint32_t done = 0; done < bpl;) {
-      const uint32_t n = std::min(bpl - done, kDiscardChunk);
-      if (cupsRasterReadPixels(raster, sink.data(), n) != n) return;
-      done += n;
+      const uint32_t chunk = std::min(bpl - done, kDiscardChunk);
+      if (cupsRasterReadPixels(raster, sink.data(), chunk) != chunk) return;
+      done += chunk;
     }
   }
 }

@@ -179,43 +179,8 @@ if [ "$(id -u)" != 0 ] || ! command -v cupsd >/dev/null; then
   stop_app
   exit 0
 fi
-mkdir -p "$work"/cups/{conf/ppd,spool/tmp,cache,state,log,run}
-chmod -R a+rX,go-w "$work/cups"
-cat >"$work/cups/cupsd.conf" <<CONF
-Listen $work/cups/run/cups.sock
-LogLevel debug
-Browsing No
-WebInterface No
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Policy default>
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-CONF
-cat >"$work/cups/cups-files.conf" <<CONF
-ServerRoot $work/cups/conf
-RequestRoot $work/cups/spool
-TempDir $work/cups/spool/tmp
-CacheDir $work/cups/cache
-StateDir $work/cups/state
-AccessLog $work/cups/log/access_log
-ErrorLog $work/cups/log/error_log
-PageLog $work/cups/log/page_log
-User lp
-Group lp
-CONF
-cupsd -f -c "$work/cups/cupsd.conf" -s "$work/cups/cups-files.conf" &
-cupsd_pid=$!
-export CUPS_SERVER="$work/cups/run/cups.sock"
-for _ in $(seq 100); do
-  [ -S "$CUPS_SERVER" ] && lpstat -r >/dev/null 2>&1 && break
-  sleep 0.1
-done
-lpstat -r >/dev/null 2>&1 || fail "the private cupsd did not start"
+source "$here/../support/private_cupsd.sh"
+start_private_cupsd "$work/cups" || fail "the private cupsd did not start"
 lpadmin -p label -E -v "$uri" -m everywhere 2>"$work/lpadmin.txt" ||
   fail "lpadmin -m everywhere failed: $(cat "$work/lpadmin.txt")"
 

@@ -109,52 +109,17 @@ cupsfilter)
   done
   ;;
 cupsd)
-  mkdir -p "$work"/{conf/ppd,spool/tmp,cache,state,log,out,run,data/model/qevcp}
+  mkdir -p "$work"/{out,data/model/qevcp}
   for entry in /usr/share/cups/*; do
     [ "$(basename "$entry")" = model ] || ln -s "$entry" "$work/data/"
   done
   cp "$ppddir"/*.ppd "$work/data/model/qevcp/"
   chmod -R a+rX,go-w "$work"
   chown lp "$work/out"
-  cat >"$work/cupsd.conf" <<CONF
-Listen $work/run/cups.sock
-LogLevel debug
-Browsing No
-WebInterface No
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Policy default>
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-CONF
-  cat >"$work/cups-files.conf" <<CONF
-ServerRoot $work/conf
-ServerBin $work/serverbin
-DataDir $work/data
-RequestRoot $work/spool
-TempDir $work/spool/tmp
-CacheDir $work/cache
-StateDir $work/state
-AccessLog $work/log/access_log
-ErrorLog $work/log/error_log
-PageLog $work/log/page_log
-FileDevice Yes
-User lp
-Group lp
-CONF
   log="$work/log/error_log"
-  cupsd -f -c "$work/cupsd.conf" -s "$work/cups-files.conf" &
-  cupsd_pid=$!
-  export CUPS_SERVER="$work/run/cups.sock"
-  for _ in $(seq 100); do
-    [ -S "$CUPS_SERVER" ] && lpstat -r >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  lpstat -r >/dev/null 2>&1 || fail "the private cupsd did not start"
+  source "$(dirname "$0")/../support/private_cupsd.sh"
+  start_private_cupsd "$work" "ServerBin $work/serverbin" "DataDir $work/data" "FileDevice Yes" ||
+    fail "the private cupsd did not start"
 
   # The trace must take records from a filter run as root first and from cupsd's (user lp)
   # after it: an existing trace of another owner is opened without O_CREAT, a new one is

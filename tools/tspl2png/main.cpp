@@ -27,10 +27,10 @@ void Usage() {
 
 bool ReadAll(FILE* in, std::vector<uint8_t>* data) {
   uint8_t buf[65536];
-  size_t n = 0;
-  while ((n = fread(buf, 1, sizeof buf, in)) > 0) {
-    if (data->size() + n > kMaxInput) return false;
-    data->insert(data->end(), buf, buf + n);
+  size_t got = 0;
+  while ((got = fread(buf, 1, sizeof buf, in)) > 0) {
+    if (data->size() + got > kMaxInput) return false;
+    data->insert(data->end(), buf, buf + got);
   }
   return !ferror(in);
 }

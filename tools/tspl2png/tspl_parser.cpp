@@ -18,10 +18,10 @@ constexpr int64_t kMaxArea = 64LL * 1024 * 1024;  // dots of one label image
 constexpr int64_t kMaxCount = 1000000;            // sets or copies of one PRINT
 
 std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return "";
-  size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
+  const size_t first = s.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  const size_t last = s.find_last_not_of(" \t");
+  return s.substr(first, last - first + 1);
 }
 
 std::string Upper(std::string s) {
@@ -125,15 +125,15 @@ bool Parser::Fail(const std::string& message) {
 }
 
 bool Parser::ToDots(const std::string& arg, int* dots) {
-  double v = 0;
+  double number = 0;
   Unit unit = Unit::kDot;
-  if (!SplitNumber(arg, &v, &unit)) return Fail("bad length \"" + arg + "\"");
-  double d = v;
-  if (unit == Unit::kMm) d = v * 1000.0 * options_.dpi / 25400.0;
-  if (unit == Unit::kInch) d = v * options_.dpi;
-  d = std::floor(d + 0.5);
-  if (d < 1 || d > kMaxSide) return Fail("length \"" + arg + "\" is out of range");
-  *dots = static_cast<int>(d);
+  if (!SplitNumber(arg, &number, &unit)) return Fail("bad length \"" + arg + "\"");
+  double length = number;
+  if (unit == Unit::kMm) length = number * 1000.0 * options_.dpi / 25400.0;
+  if (unit == Unit::kInch) length = number * options_.dpi;
+  length = std::floor(length + 0.5);
+  if (length < 1 || length > kMaxSide) return Fail("length \"" + arg + "\" is out of range");
+  *dots = static_cast<int>(length);
   return true;
 }
 
@@ -246,8 +246,8 @@ bool Parser::Set(const std::string& rest) {
   } else if (name == "RIBBON" && on_off) {
     settings_.ribbon = value;
   } else if (name == "CUTTER") {
-    int64_t n = 0;
-    if (value != "OFF" && value != "BATCH" && !ParseInt(value, 0, 65535, &n)) {
+    int64_t count = 0;
+    if (value != "OFF" && value != "BATCH" && !ParseInt(value, 0, 65535, &count)) {
       return Fail("SET CUTTER needs OFF, BATCH or a count, not \"" + value + "\"");
     }
     settings_.cutter = value;
@@ -272,12 +272,12 @@ bool Parser::Command(const std::string& line, const PrintFn& on_print) {
   }
   if (name == "SIZE") return Size(args);
   if (name == "GAP" || name == "BLINE") {
-    double h = 0, o = 0;
+    double height = 0, offset = 0;
     if (args.size() != 2) return Fail(name + " needs a height and an offset");
-    if (!ToMillimetres(args[0], &h) || !ToMillimetres(args[1], &o)) return false;
-    if (h < 0) return Fail(name + " height must not be negative");
-    (name == "GAP" ? settings_.gap_mm : settings_.bline_mm) = h;
-    (name == "GAP" ? settings_.gap_offset_mm : settings_.bline_offset_mm) = o;
+    if (!ToMillimetres(args[0], &height) || !ToMillimetres(args[1], &offset)) return false;
+    if (height < 0) return Fail(name + " height must not be negative");
+    (name == "GAP" ? settings_.gap_mm : settings_.bline_mm) = height;
+    (name == "GAP" ? settings_.gap_offset_mm : settings_.bline_offset_mm) = offset;
     return true;
   }
   if (name == "OFFSET") {
@@ -286,29 +286,30 @@ bool Parser::Command(const std::string& line, const PrintFn& on_print) {
     return ToMillimetres(args[0], &settings_.offset_mm);
   }
   if (name == "DENSITY") {
-    int64_t d = 0;
-    if (args.size() != 1 || !ParseInt(args[0], 0, 15, &d)) return Fail("DENSITY needs 0 to 15");
-    settings_.density = static_cast<int>(d);
+    int64_t density = 0;
+    if (args.size() != 1 || !ParseInt(args[0], 0, 15, &density))
+      return Fail("DENSITY needs 0 to 15");
+    settings_.density = static_cast<int>(density);
     return true;
   }
   if (name == "SPEED") {
-    double v = 0;
+    double speed = 0;
     Unit unit = Unit::kInch;
-    if (args.size() != 1 || !SplitNumber(args[0], &v, &unit) || unit != Unit::kInch || v <= 0 ||
-        v > 20) {
+    if (args.size() != 1 || !SplitNumber(args[0], &speed, &unit) || unit != Unit::kInch ||
+        speed <= 0 || speed > 20) {
       return Fail("SPEED needs a speed in inches per second");
     }
-    settings_.speed = v;
+    settings_.speed = speed;
     return true;
   }
   if (name == "DIRECTION") {
-    int64_t d = 0, m = 0;
-    if (args.empty() || args.size() > 2 || !ParseInt(args[0], 0, 1, &d) ||
-        (args.size() == 2 && !ParseInt(args[1], 0, 1, &m))) {
+    int64_t direction = 0, mirror = 0;
+    if (args.empty() || args.size() > 2 || !ParseInt(args[0], 0, 1, &direction) ||
+        (args.size() == 2 && !ParseInt(args[1], 0, 1, &mirror))) {
       return Fail("DIRECTION needs n[,m] with 0 or 1");
     }
-    settings_.direction = static_cast<int>(d);
-    settings_.mirror = static_cast<int>(m);
+    settings_.direction = static_cast<int>(direction);
+    settings_.mirror = static_cast<int>(mirror);
     return true;
   }
   if (name == "REFERENCE") {
