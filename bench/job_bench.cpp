@@ -107,7 +107,10 @@ std::string RasterPath(int dpi, int pages = kPages) {
 
 std::string FloorExe() { return EnvOr("QEV_FLOOR_EXE", BuildDir() + "/bench/qev_raster_floor"); }
 
-int RunsPerJob() { return std::max(1, atoi(EnvOr("QEV_BENCH_RUNS", "3").c_str())); }
+int RunsPerJob() {
+  return std::max(1,
+                  static_cast<int>(std::strtol(EnvOr("QEV_BENCH_RUNS", "3").c_str(), nullptr, 10)));
+}
 
 struct ProcessCost {
   double wall = 0, cpu = 0;  // seconds, summed over runs

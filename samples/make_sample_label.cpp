@@ -231,13 +231,20 @@ bool WritePage(cups_raster_t* ras, const Canvas& cv, int dpi) {
 
 }  // namespace
 
+// A whole decimal number, or -1 (which every range check refuses) for anything else.
+static int WholeNumber(const char* text) {
+  char* end = nullptr;
+  const long value = strtol(text, &end, 10);
+  return end != text && *end == '\0' && value >= 0 && value <= 1000000 ? int(value) : -1;
+}
+
 int main(int argc, char** argv) {
   if (argc < 2 || argc > 4) {
     fprintf(stderr, "usage: %s OUTPUT.ras [PAGES [DPI]]\n", argv[0]);
     return 2;
   }
-  const int pages = argc >= 3 ? atoi(argv[2]) : 3;
-  const int dpi = argc >= 4 ? atoi(argv[3]) : 203;
+  const int pages = argc >= 3 ? WholeNumber(argv[2]) : 3;
+  const int dpi = argc >= 4 ? WholeNumber(argv[3]) : 203;
   if (pages < 1 || pages > 10000 || dpi < 50 || dpi > 1200) {
     fprintf(stderr, "PAGES must be 1..10000 and DPI 50..1200\n");
     return 2;

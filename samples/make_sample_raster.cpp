@@ -30,7 +30,12 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: %s OUTPUT.ras [PAGES]\n", argv[0]);
     return 2;
   }
-  const int pages = argc == 3 ? atoi(argv[2]) : 1;
+  char* end = nullptr;
+  const long pages = argc == 3 ? strtol(argv[2], &end, 10) : 1;
+  if (argc == 3 && (end == argv[2] || *end != '\0' || pages < 1 || pages > 10000)) {
+    fprintf(stderr, "PAGES must be 1..10000\n");
+    return 2;
+  }
   std::vector<quorvel::test::RasterPage> job;
   for (int n = 0; n < pages; ++n) {
     quorvel::test::RasterPage page;

@@ -25,6 +25,15 @@ void Usage() {
           "             as a printer drops them, with one warning per label\n");
 }
 
+// A whole decimal number, or -1 (which every range check refuses) for anything else.
+int WholeNumber(const char* text) {
+  char* end = nullptr;
+  errno = 0;
+  const long value = strtol(text, &end, 10);
+  if (end == text || *end != '\0' || errno != 0 || value < 0 || value > 1000000) return -1;
+  return static_cast<int>(value);
+}
+
 bool ReadAll(FILE* in, std::vector<uint8_t>* data) {
   uint8_t buf[65536];
   size_t got = 0;
@@ -42,10 +51,12 @@ int main(int argc, char** argv) {
   options.clip = true;  // a printer drops what falls off the label, and so do we
   std::string prefix = "label", input = "-";
   bool once = false;
+  const char* dpiText = "";
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "-r" && i + 1 < argc) {
-      options.dpi = atoi(argv[++i]);
+      dpiText = argv[++i];
+      options.dpi = WholeNumber(dpiText);
     } else if (arg == "-o" && i + 1 < argc) {
       prefix = argv[++i];
     } else if (arg == "--once") {
@@ -65,7 +76,8 @@ int main(int argc, char** argv) {
     }
   }
   if (options.dpi < 50 || options.dpi > 2400) {
-    fprintf(stderr, "tspl2png: resolution %d dpi is out of range\n", options.dpi);
+    fprintf(stderr, "tspl2png: resolution \"%s\" is not a number of dpi from 50 to 2400\n",
+            dpiText);
     return 2;
   }
   FILE* in = input == "-" ? stdin : fopen(input.c_str(), "rb");
