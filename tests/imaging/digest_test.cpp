@@ -53,28 +53,16 @@ struct Digest {
 
 const int kBorders[11] = {0, 1, 127, 128, 129, 130, 249, 250, 251, 254, 255};
 
-// Noise, sparse ink, near-uniform, two-level and border-value pages: the cases the fast paths
-// special-case.
+// Noise, sparse ink, near-uniform, two-level pages, and the borders of the near-white,
+// mid-gray and black tests: the cases the fast paths special-case.
 void Fill(std::vector<uint8_t>& v, int kind) {
   const int base = R(0, 255);
   for (auto& b : v) {
-    switch (kind) {
-      case 0:
-        b = static_cast<uint8_t>(R(0, 255));
-        break;
-      case 1:
-        b = static_cast<uint8_t>(R(0, 3) == 0 ? R(0, 255) : 255);
-        break;
-      case 2:
-        b = static_cast<uint8_t>(std::min(255, std::max(0, base + R(-6, 6))));
-        break;
-      case 3:
-        b = static_cast<uint8_t>(R(0, 1) ? R(245, 255) : R(0, 30));
-        break;
-      default:  // the borders of the near-white, mid-gray and black tests
-        b = static_cast<uint8_t>(kBorders[R(0, 10)]);
-        break;
-    }
+    b = static_cast<uint8_t>(kind == 0   ? R(0, 255)
+                             : kind == 1 ? (R(0, 3) == 0 ? R(0, 255) : 255)
+                             : kind == 2 ? std::clamp(base + R(-6, 6), 0, 255)
+                             : kind == 3 ? (R(0, 1) ? R(245, 255) : R(0, 30))
+                                         : kBorders[R(0, 10)]);
   }
 }
 
@@ -344,10 +332,8 @@ TEST(OperationDigest, Sampling) {
     std::vector<uint8_t> bits(size_t{stride} * h);
     Fill(bits, it % 5);
     CBmpProcessing p;
-    p.srcHeader = tagBITMAPINFOHEADER{};
-    p.srcHeader.biWidth = static_cast<int32_t>(w);
-    p.srcHeader.biHeight = static_cast<int32_t>(h);
-    p.srcHeader.biBitCount = static_cast<uint16_t>(bpp);
+    p.srcHeader =
+        tagBITMAPINFOHEADER{40, int32_t(w), int32_t(h), 1, uint16_t(bpp), 0, 0, 0, 0, 0, 0};
     p.srcStride = stride;
     p.srcBits = bits.data();
     tagRGBQUAD repl{12, 34, 56, 78};
