@@ -39,9 +39,13 @@ void SetTones(CBmpProcessing& p, Reader& r) {
   if (r.Flag()) {
     const COLORLEVELSITEM item{float(r.Range(-50, 1000)) / 100.0f, r.Byte(), r.Byte(), r.Byte(),
                                r.Byte()};
-    p.SetColorLevelsData(r.Flag() ? &item : nullptr, r.Range(-1, 4));
+    const COLORLEVELSITEM* given = r.Flag() ? &item : nullptr;
+    p.SetColorLevelsData(given, r.Range(-1, 4));
   }
-  if (r.Flag()) p.SetLightTable(r.Range(-300, 300), r.Range(-300, 300));
+  if (r.Flag()) {
+    const int brightness = r.Range(-300, 300);
+    p.SetLightTable(brightness, r.Range(-300, 300));
+  }
 }
 
 // With conversion buffers lent (of some size, holding old black pages) or not.
@@ -56,7 +60,11 @@ void OutputFormat(CBmpProcessing& p, Reader& r) {
   const int rotation = r.Range(-1, 4);
   const int brightness = r.Range(-200, 200), contrast = r.Range(-200, 200);
   if (brightness || contrast) p.SetLightTable(brightness, contrast);
-  const int columnLimit = r.Flag() ? int(r.U16() | r.U16() << 16) : r.Range(0, kMaxSide + 8);
+  int columnLimit = r.Range(0, kMaxSide + 8);
+  if (r.Flag()) {  // any value: far past the page, or negative
+    const uint32_t high = r.U16();
+    columnLimit = int(high << 16 | r.U16());
+  }
   const int16_t skipWhite = int16_t(r.Range(0, 1));
   CBmpProcessing::ReusableBuffer frame, result;
   const bool lend = r.Flag();
@@ -109,8 +117,8 @@ void Rotate(CBmpProcessing& p, Reader& r) {
 void Dashes(CBmpProcessing& p, Reader& r) {
   std::vector<uint8_t> buf = r.Pixels(r.Below(4096) + 1);
   const uint32_t len = r.Flag() ? uint32_t(buf.size()) : r.Below(uint32_t(buf.size()) + 1);
-  r.Out(p.ResetBlackLineData(buf.data(), len, int16_t(r.U16()), int16_t(r.U16()),
-                             int16_t(r.Range(-1, 9))));
+  const int16_t dash = int16_t(r.U16()), gap = int16_t(r.U16());
+  r.Out(p.ResetBlackLineData(buf.data(), len, dash, gap, int16_t(r.Range(-1, 9))));
   r.Out(buf.data(), buf.size());
 }
 
@@ -251,10 +259,11 @@ void Tones(CBmpProcessing& p, Reader& r) {
   CColorManagment cm;
   for (int i = 0; i < 4; ++i) {
     uint8_t gray = 0;
-    cm.SetRGB(r.Byte(), r.Byte(), r.Byte());
+    const uint8_t c[6] = {r.Byte(), r.Byte(), r.Byte(), r.Byte(), r.Byte(), r.Byte()};
+    cm.SetRGB(c[0], c[1], c[2]);
     cm.RGBToGray(gray);
     r.Out(gray);
-    r.Out(cm.RGBToGray(r.Byte(), r.Byte(), r.Byte()));
+    r.Out(cm.RGBToGray(c[3], c[4], c[5]));
   }
 }
 

@@ -19,7 +19,10 @@ class Reader {
   Reader(const uint8_t* data, size_t size, Sink sink)
       : data_(data), size_(size), sink_(std::move(sink)) {}
   uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-  uint16_t U16() { return uint16_t(Byte() | Byte() << 8); }
+  uint16_t U16() {
+    const uint8_t low = Byte();  // every read in its own statement: a digest needs their order
+    return uint16_t(low | Byte() << 8);
+  }
   uint32_t Below(uint32_t n) { return n ? U16() % n : 0; }
   int32_t Range(int32_t lo, int32_t hi) { return lo + int32_t(Below(uint32_t(hi - lo + 1))); }
   bool Flag() { return Byte() & 1; }
