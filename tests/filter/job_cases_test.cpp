@@ -2,10 +2,10 @@
 // describes the PPD, the command line and the raster, and what CUPS must see (exit status,
 // ERROR and PAGE lines, trace texts) and says where those come from; expected.tspl is the TSPL
 // as a ReadableTspl listing (commands as text, bitmap rows as '#' and '.').
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <iterator>
 #include <map>
@@ -25,11 +25,8 @@ const std::string kCases = std::string(QEV_SOURCE_DIR) + "/tests/filter/cases/";
 
 std::vector<std::string> CaseNames() {
   std::vector<std::string> names;
-  if (DIR* d = opendir(kCases.c_str())) {
-    while (dirent* e = readdir(d))
-      if (e->d_name[0] != '.') names.push_back(e->d_name);
-    closedir(d);
-  }
+  for (const auto& entry : std::filesystem::directory_iterator(kCases))
+    names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -1,12 +1,11 @@
 // Bad PPDs and option strings through the filter executable: a PPD that is a directory, empty
-// or binary garbage ends the job with the PPD error and no output; absurd option values and
-// thousands of job options still give complete TSPL for every page.
+// or binary garbage ends the job with the PPD error and no output; absurd option values
+// (absurd-options.txt) and thousands of job options still give complete TSPL for every page.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
-#include <string>
-#include <vector>
+#include <sstream>
 
 #include "tests/support/job_checks.h"
 #include "tests/support/ppd_writer.h"
@@ -27,7 +26,6 @@ RunResult RunWith(const std::string& ppd, const std::string& options = "") {
   run.args = JobArgs(options);
   run.ppd = ppd;
   run.stdinData = RasterBytes({page, black});
-  run.timeoutMs = 120000;
   return RunFilter(run);
 }
 
@@ -52,83 +50,40 @@ TEST(BadPpd, EmptyGarbageOrDirectoryEndsTheJobWithThePpdError) {
     EXPECT_NE(r.err.find(" on line "), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
   }
-  // The right first line, then garbage.
-  ASSERT_TRUE(WriteFile(dir.file("half.ppd"), "*PPD-Adobe: \"4.3\"\n" + garbage));
-  const RunResult half = RunWith(dir.file("half.ppd"));
-  ExpectCleanEnd(half, half.out.empty() ? 1 : 0);
-  EXPECT_TRUE(half.out.empty() || ReadTspl(half.out).complete);
 }
 
-// A PPD with one printer option whose only choice carries an absurd code string, beside sound
-// options. The preview parser may refuse a value no printer takes, so the stream's shape is
-// read through its listing: whole commands, BITMAP data complete.
-class AbsurdOptionValue : public testing::TestWithParam<std::pair<const char*, const char*>> {};
-
-TEST_P(AbsurdOptionValue, EveryPageStillGetsCompleteTspl) {
-  const auto& [keyword, code] = GetParam();
+// The preview parser may refuse a value no printer takes, so the stream's shape is read
+// through its listing: whole commands, BITMAP data complete.
+TEST(BadPpd, AbsurdOptionValuesStillGiveCompleteTspl) {
   TempDir dir;
-  PpdSpec spec;
-  spec.options = {
-      NumericOption("Density", "8", {"8"}, "D"), NumericOption("PrintSpeed", "4", {"4"}, "S"),
-      NumericOption("MediaType", "1", {"1"}, "T"), NumericOption("GAPHeight", "3", {"3"}, "G"),
-      NumericOption("MaxOutputWidth", "104", {"104"}, "W")};
-  const PpdOption absurd{keyword, "Absurd", {{"Absurd", code}}};
-  auto same = std::find_if(spec.options.begin(), spec.options.end(),
-                           [&](const PpdOption& o) { return o.keyword == keyword; });
-  if (same != spec.options.end())
-    *same = absurd;
-  else
-    spec.options.push_back(absurd);
-  ASSERT_TRUE(WritePpdFile(dir.file("absurd.ppd"), spec));
-  const RunResult r = RunWith(dir.file("absurd.ppd"));
-  // Each page printed in full or was refused with a line of its own; nothing printed: status 1.
-  const std::string listing = ReadableTspl(r.out);
-  const size_t prints = Count(listing, "PRINT ");
-  ExpectCleanEnd(r, prints > 0 ? 0 : 1);
-  EXPECT_EQ(listing.find("\n<"), std::string::npos) << listing;
-  EXPECT_EQ(prints, Count(listing, "BITMAP "));
-  EXPECT_EQ(prints + Count(r.err, "ERROR: Page "), 2u) << r.err;
+  std::istringstream rows(
+      ReadFile(std::string(QEV_SOURCE_DIR) + "/tests/hardening/absurd-options.txt"));
+  int tried = 0;
+  for (std::string line, keyword, code; std::getline(rows, line);) {
+    if (line.empty() || line[0] == '#' || !(std::istringstream(line) >> keyword >> code)) continue;
+    SCOPED_TRACE(line);
+    ++tried;
+    PpdSpec spec;
+    spec.options = {
+        NumericOption("Density", "8", {"8"}, "D"), NumericOption("PrintSpeed", "4", {"4"}, "S"),
+        NumericOption("MediaType", "1", {"1"}, "T"), NumericOption("GAPHeight", "3", {"3"}, "G"),
+        NumericOption("MaxOutputWidth", "104", {"104"}, "W")};
+    spec.options.erase(std::remove_if(spec.options.begin(), spec.options.end(),
+                                      [&](const PpdOption& o) { return o.keyword == keyword; }),
+                       spec.options.end());
+    spec.options.push_back({keyword, "Absurd", {{"Absurd", code}}});
+    ASSERT_TRUE(WritePpdFile(dir.file("absurd.ppd"), spec));
+    const RunResult r = RunWith(dir.file("absurd.ppd"));
+    // Each page printed in full or was refused with a line of its own; nothing printed: status 1.
+    const std::string listing = ReadableTspl(r.out);
+    const size_t prints = Count(listing, "PRINT ");
+    ExpectCleanEnd(r, prints > 0 ? 0 : 1);
+    EXPECT_EQ(listing.find("\n<"), std::string::npos) << listing;
+    EXPECT_EQ(prints, Count(listing, "BITMAP "));
+    EXPECT_EQ(prints + Count(r.err, "ERROR: Page "), 2u) << r.err;
+  }
+  EXPECT_EQ(tried, 37);
 }
-
-INSTANTIATE_TEST_SUITE_P(Options, AbsurdOptionValue,
-                         testing::ValuesIn(std::vector<std::pair<const char*, const char*>>{
-                             {"Density", "-1"},
-                             {"Density", "32767"},
-                             {"Density", "abc"},
-                             {"PrintSpeed", "-5"},
-                             {"PrintSpeed", "32767"},
-                             {"MediaType", "99"},
-                             {"GAPHeight", "-3"},
-                             {"GAPHeight", "32767"},
-                             {"GAPOffset", "1e30"},
-                             {"Levels", "1000"},
-                             {"Levels", "-5"},
-                             {"Levels", "0"},
-                             {"Interval", "-5"},
-                             {"Interval", "32767"},
-                             {"MaxOutputWidth", "1"},
-                             {"MaxOutputWidth", "-10"},
-                             {"MaxOutputWidth", "32767"},
-                             {"Halftone", "99"},
-                             {"Halftone", "-1"},
-                             {"Brightness", "32767"},
-                             {"Contrast", "-32768"},
-                             {"Rotation", "7"},
-                             {"AutoRotate", "9"},
-                             {"IsToDashed", "1"},
-                             {"IntervalBlack", "-3"},
-                             {"IntervalWhite", "32767"},
-                             {"MinLength", "-1"},
-                             {"FixedHeight", "32767"},
-                             {"FixedHeight", "-30"},
-                             {"Feed", "32767"},
-                             {"StartOffsetValue", "-9"},
-                             {"EndOffsetValue", "32767"},
-                             {"CutMethod", "9"},
-                             {"Mode", "9"},
-                             {"PrintMode", "7"},
-                             {"SavePaper", "1"},
-                             {"HorizontalOffsetValue", "-99999"}}));
 
 // Thousands of job options, most unknown to the PPD, change nothing but what they name (the
 // whole string stays under the kernel's 128 KiB limit for one argument).

@@ -32,10 +32,10 @@ std::string PpdText(const PpdSpec& spec) {
     << "*LanguageEncoding: ISOLatin1\n"
     << "*PCFileName: \"QEVTEST.PPD\"\n"
     << "*Manufacturer: \"QEV\"\n"
-    << "*Product: \"(" << spec.modelName << ")\"\n"
-    << "*ModelName: \"" << spec.modelName << "\"\n"
-    << "*ShortNickName: \"" << spec.modelName << "\"\n"
-    << "*NickName: \"" << spec.modelName << "\"\n"
+    << "*Product: \"(QEV Test Label Printer)\"\n"
+    << "*ModelName: \"QEV Test Label Printer\"\n"
+    << "*ShortNickName: \"QEV Test Label Printer\"\n"
+    << "*NickName: \"QEV Test Label Printer\"\n"
     << "*PSVersion: \"(3010.000) 0\"\n"
     << "*LanguageLevel: \"3\"\n"
     << "*ColorDevice: True\n"
@@ -48,7 +48,6 @@ std::string PpdText(const PpdSpec& spec) {
     << "*cupsModelNumber: 0\n"
     << "*cupsManualCopies: False\n"
     << "*cupsFilter: \"application/vnd.cups-raster 0 rastertoqevcp\"\n";
-  for (const std::string& line : spec.extraLines) o << line << "\n";
   if (!spec.outputDpi.empty()) o << "*OutputDPI: \"" << spec.outputDpi << "\"\n";
 
   o << "*OpenUI *ColorModel/Color Mode: PickOne\n"
@@ -58,28 +57,17 @@ std::string PpdText(const PpdSpec& spec) {
        "setpagedevice\"\n"
     << "*CloseUI: *ColorModel\n";
 
-  const std::string def = spec.pageSizes.empty() ? "" : spec.pageSizes.front().name;
-  o << "*OpenUI *PageSize/Media Size: PickOne\n"
-    << "*OrderDependency: 10 AnySetup *PageSize\n"
-    << "*DefaultPageSize: " << def << "\n";
-  for (const PpdPageSize& s : spec.pageSizes)
-    o << "*PageSize " << s.name << ": \"<</PageSize[" << s.widthPt << " " << s.heightPt
-      << "]/ImagingBBox null>>setpagedevice\"\n";
-  o << "*CloseUI: *PageSize\n"
-    << "*OpenUI *PageRegion: PickOne\n"
-    << "*OrderDependency: 10 AnySetup *PageRegion\n"
-    << "*DefaultPageRegion: " << def << "\n";
-  for (const PpdPageSize& s : spec.pageSizes)
-    o << "*PageRegion " << s.name << ": \"<</PageSize[" << s.widthPt << " " << s.heightPt
-      << "]/ImagingBBox null>>setpagedevice\"\n";
-  o << "*CloseUI: *PageRegion\n"
-    << "*DefaultImageableArea: " << def << "\n";
-  for (const PpdPageSize& s : spec.pageSizes)
-    o << "*ImageableArea " << s.name << ": \"0 0 " << s.widthPt << " " << s.heightPt << "\"\n";
-  o << "*DefaultPaperDimension: " << def << "\n";
-  for (const PpdPageSize& s : spec.pageSizes)
-    o << "*PaperDimension " << s.name << ": \"" << s.widthPt << " " << s.heightPt << "\"\n";
-
+  // One 4 x 6 inch page size, named in the four places libcups reads it from.
+  o << "*OpenUI *PageSize/Media Size: PickOne\n*OrderDependency: 10 AnySetup *PageSize\n"
+    << "*DefaultPageSize: w288h432\n"
+    << "*PageSize w288h432: \"<</PageSize[288 432]/ImagingBBox null>>setpagedevice\"\n"
+    << "*CloseUI: *PageSize\n"
+    << "*OpenUI *PageRegion: PickOne\n*OrderDependency: 10 AnySetup *PageRegion\n"
+    << "*DefaultPageRegion: w288h432\n"
+    << "*PageRegion w288h432: \"<</PageSize[288 432]/ImagingBBox null>>setpagedevice\"\n"
+    << "*CloseUI: *PageRegion\n"
+    << "*DefaultImageableArea: w288h432\n*ImageableArea w288h432: \"0 0 288 432\"\n"
+    << "*DefaultPaperDimension: w288h432\n*PaperDimension w288h432: \"288 432\"\n";
   for (const PpdOption& opt : spec.options) {
     o << "*OpenUI *" << opt.keyword << "/" << opt.keyword << ": PickOne\n"
       << "*OrderDependency: 20 AnySetup *" << opt.keyword << "\n";

@@ -19,19 +19,9 @@ struct PpdOption {
   std::vector<PpdChoice> choices;
 };
 
-struct PpdPageSize {
-  std::string name;    // e.g. "w288h432"
-  int widthPt = 288;   // points
-  int heightPt = 432;  // points
-};
-
 struct PpdSpec {
-  std::string modelName = "QEV Test Label Printer";
   std::string outputDpi = "203";  // value of *OutputDPI; empty: the keyword is left out
-  std::vector<PpdPageSize> pageSizes = {{"w288h432", 288, 432}};
   std::vector<PpdOption> options;
-  // Extra raw lines placed after the header keywords (e.g. unusual keywords, comments).
-  std::vector<std::string> extraLines;
 };
 
 // A printer option whose choices carry the given numeric codes, each choice named
@@ -40,8 +30,8 @@ struct PpdSpec {
 PpdOption NumericOption(const std::string& keyword, const std::string& defaultCode,
                         const std::vector<std::string>& codes, const std::string& prefix = "V");
 
-// The PPD text: header keywords, *cupsFilter for this filter, an RGB ColorModel, the
-// page sizes, *OutputDPI and one PickOne option per entry, in that order.
+// The PPD text: header keywords, *cupsFilter for this filter, *OutputDPI, an RGB ColorModel,
+// one 4 x 6 inch page size and one PickOne option per entry, in that order.
 std::string PpdText(const PpdSpec& spec);
 
 // Writes PpdText(spec) to `path`; false on an I/O failure.

@@ -41,6 +41,20 @@ bool WritePage(cups_raster_t* ras, const RasterPage& page) {
   return true;
 }
 
+bool WriteRaster(int fd, const std::vector<RasterPage>& pages) {
+  cups_raster_t* ras = cupsRasterOpen(fd, CUPS_RASTER_WRITE);
+  if (!ras) return false;
+  bool ok = true;
+  for (const RasterPage& page : pages) {
+    if (!WritePage(ras, page)) {
+      ok = false;
+      break;
+    }
+  }
+  cupsRasterClose(ras);
+  return ok;
+}
+
 }  // namespace
 
 cups_page_header2_t MakeHeader(const RasterPage& page) {
@@ -69,20 +83,6 @@ cups_page_header2_t MakeHeader(const RasterPage& page) {
   h.cupsBytesPerLine = uint32_t((uint64_t(page.width) * h.cupsBitsPerPixel + 7) / 8);
   if (page.tweak) page.tweak(h);
   return h;
-}
-
-bool WriteRaster(int fd, const std::vector<RasterPage>& pages) {
-  cups_raster_t* ras = cupsRasterOpen(fd, CUPS_RASTER_WRITE);
-  if (!ras) return false;
-  bool ok = true;
-  for (const RasterPage& page : pages) {
-    if (!WritePage(ras, page)) {
-      ok = false;
-      break;
-    }
-  }
-  cupsRasterClose(ras);
-  return ok;
 }
 
 bool WriteRasterFile(const std::string& path, const std::vector<RasterPage>& pages) {

@@ -40,11 +40,8 @@ struct RasterPage {
 // from the size and resolution, then `page.tweak`.
 cups_page_header2_t MakeHeader(const RasterPage& page);
 
-// Writes the stream (uncompressed version 3, native byte order) to a descriptor the caller
-// keeps open (borrowed). False when libcups refuses a header or a write fails.
-bool WriteRaster(int fd, const std::vector<RasterPage>& pages);
-
-// Writes the stream to a new file at `path` (truncated if it exists).
+// Writes the stream (uncompressed version 3, native byte order) to a new file at `path`;
+// false when libcups refuses a header or a write fails.
 bool WriteRasterFile(const std::string& path, const std::vector<RasterPage>& pages);
 
 // The stream as bytes in memory (an empty list gives the bare 4-byte synchronisation word).

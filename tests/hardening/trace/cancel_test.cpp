@@ -1,7 +1,6 @@
-// SIGTERM at chosen moments of a long job (as CUPS cancels a job): the filter ends with
-// status 0, its TSPL stops after a whole page, the page in the buffer is still printed and
-// counted, and no page is started after the cancel.
-// The signal is sent once the trace shows the page loop running (the handler is in place).
+// SIGTERM at chosen moments of a long job, sent once the trace shows the page loop running (as
+// CUPS cancels a job): status 0, the TSPL stops after a whole page, the page in the buffer is
+// still printed and counted, and no page is started after the cancel.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -35,7 +34,6 @@ TEST_P(CancelAt, EndsCleanlyAfterAWholePage) {
   run.ppd = SamplePpd();
   FilterProcess proc(run);
   ASSERT_TRUE(proc.started());
-  // The job is fed from a thread of its own: the pipe holds only part of it.
   std::thread feeder([&] { proc.Write(job); });
 
   const std::string firstPage = std::string(30, '*') + "Start Page 1 " + std::string(30, '*');
@@ -47,9 +45,7 @@ TEST_P(CancelAt, EndsCleanlyAfterAWholePage) {
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(GetParam()));
   const bool signalled = proc.Signal(SIGTERM);
-  // The feeder's write fails once the cancelled filter has gone; only then is standard
-  // input closed (by Finish), so the two threads never touch the pipe at once.
-  feeder.join();
+  feeder.join();  // its write fails once the filter has gone; only then does Finish close stdin
   const RunResult r = proc.Finish(120000);
   ASSERT_TRUE(looping) << "the page loop never started";
   ASSERT_TRUE(signalled);
@@ -59,16 +55,13 @@ TEST_P(CancelAt, EndsCleanlyAfterAWholePage) {
   EXPECT_TRUE(tspl.complete) << tspl.error;  // no page cut off in the middle
   EXPECT_GE(tspl.labels, 1);                 // the page in the buffer is still printed
   // Every page begun in the trace was printed; none was begun after the last one printed.
-  const std::vector<std::string> messages = trace.Messages(r.pid);
   int started = 0;
-  for (const std::string& m : messages) started += m.find("Start Page ") != std::string::npos;
+  for (const std::string& m : trace.Messages(r.pid))
+    started += m.find("Start Page ") != std::string::npos;
   EXPECT_EQ(started, tspl.labels);
   EXPECT_EQ(std::count(r.pages.begin(), r.pages.end(), '\n'), tspl.labels) << "one PAGE line each";
-  std::cout << "cancel after " << GetParam() << " ms: " << tspl.labels << " of " << kPages
-            << " pages printed\n";
 }
 
-// From right after the first header to well into the job.
 INSTANTIATE_TEST_SUITE_P(Moments, CancelAt, testing::Values(0, 50, 1000));
 
 }  // namespace
