@@ -17,9 +17,7 @@ namespace {
 constexpr uint32_t kMaxSide = 96;  // pixels of a source side
 constexpr uint32_t kMaxDst = 160;  // pixels of a destination side
 
-uint32_t Stride(uint32_t width, uint32_t bits) {
-  return uint32_t(RowStride(width, bits ? bits : 8));
-}
+uint32_t Stride(uint32_t w, uint32_t bits) { return uint32_t(RowStride(w, bits ? bits : 8)); }
 
 // Reports a buffer handed over by an operation and frees it unless it is the caller's own.
 void OutAndFree(Reader& r, uint8_t* p, size_t n, const std::vector<uint8_t>& own = {}) {
@@ -51,11 +49,9 @@ void SetTones(CBmpProcessing& p, Reader& r) {
 // With conversion buffers lent (of some size, holding old black pages) or not.
 void OutputFormat(CBmpProcessing& p, Reader& r) {
   SetTones(p, r);
-  tagBITMAPINFOHEADER h{};
-  h.biBitCount = uint16_t(r.Depth());
+  const uint16_t bits = uint16_t(r.Depth());
   const uint32_t w = r.Below(kMaxSide + 1), ht = r.Below(kMaxSide + 1);
-  h.biWidth = int32_t(w);
-  h.biHeight = int32_t(ht);
+  tagBITMAPINFOHEADER h{0, int32_t(w), int32_t(ht), 0, bits, 0, 0, 0, 0, 0, 0};
   std::vector<uint8_t> src = r.Pixels(size_t(Stride(w, h.biBitCount)) * ht);
   const int rotation = r.Range(-1, 4);
   const int brightness = r.Range(-200, 200), contrast = r.Range(-200, 200);
@@ -67,8 +63,7 @@ void OutputFormat(CBmpProcessing& p, Reader& r) {
   }
   const int16_t skipWhite = int16_t(r.Range(0, 1));
   CBmpProcessing::ReusableBuffer frame, result;
-  const bool lend = r.Flag();
-  if (lend) {
+  if (r.Flag()) {  // lend conversion buffers
     for (auto* b : {&frame, &result}) {
       b->capacity = r.Below(40000) + 1;
       b->data = static_cast<uint8_t*>(calloc(b->capacity, 1));
@@ -93,10 +88,9 @@ void OutputFormat(CBmpProcessing& p, Reader& r) {
 }
 
 void Rotate(CBmpProcessing& p, Reader& r) {
-  tagBITMAPINFOHEADER h{};
-  h.biBitCount = uint16_t(r.Depth());
-  h.biWidth = r.Range(-4, kMaxSide);
-  h.biHeight = r.Range(-4, kMaxSide);
+  const uint16_t bits = uint16_t(r.Depth());
+  const int32_t w = r.Range(-4, kMaxSide), ht = r.Range(-4, kMaxSide);
+  tagBITMAPINFOHEADER h{0, w, ht, 0, bits, 0, 0, 0, 0, 0, 0};
   const tagRECT rect = r.Rect(kMaxSide, kMaxSide);
   const int64_t rw = int64_t(rect.right) - rect.left + 1, rh = int64_t(rect.bottom) - rect.top + 1;
   std::vector<uint8_t> src =
@@ -123,8 +117,7 @@ void Dashes(CBmpProcessing& p, Reader& r) {
 }
 
 void Thresholds(CBmpProcessing& p, Reader& r) {
-  const uint32_t w = r.Below(kMaxSide + 1), h = r.Below(kMaxSide + 1);
-  const uint32_t stride = w + r.Below(8);
+  const uint32_t w = r.Below(kMaxSide + 1), h = r.Below(kMaxSide + 1), stride = w + r.Below(8);
   std::vector<uint8_t> img = r.Pixels(size_t(stride) * h);
   tagRECT region = r.Rect(int32_t(w), int32_t(h));
   const int64_t method = r.Range(-1, 6);
@@ -154,8 +147,7 @@ void Thresholds(CBmpProcessing& p, Reader& r) {
 
 void Dither(CBmpProcessing& p, Reader& r) {
   const int method = r.Range(-1, 12);
-  const uint32_t w = r.Below(kMaxSide + 1), h = r.Below(kMaxSide + 1);
-  const uint32_t stride = w + r.Below(8);
+  const uint32_t w = r.Below(kMaxSide + 1), h = r.Below(kMaxSide + 1), stride = w + r.Below(8);
   std::vector<uint8_t> src = r.Pixels(size_t(stride) * h), dst(src.size(), 255);
   r.Out(p.Dither(method, src.data(), dst.data(), h, w, stride, 0, r.Flag()));
   r.Out(src.data(), src.size());  // error diffusion may leave its error there
@@ -210,8 +202,8 @@ void Samplers(CBmpProcessing& p, Reader& r) {
   p.srcBits = src.data();
   tagRGBQUAD replacement{r.Byte(), r.Byte(), r.Byte(), 0};
   for (int i = 0; i < 8; ++i) {
-    const float x = float(r.Range(-512, 512 + 128 * 4)) / 4.0f - 64.0f;
-    const float y = float(r.Range(-512, 512 + 128 * 4)) / 4.0f - 64.0f;
+    const float x = float(r.Range(-512, 1024)) / 4.0f - 64.0f;
+    const float y = float(r.Range(-512, 1024)) / 4.0f - 64.0f;
     const auto method = CBmpProcessing::InterpolationMethod(r.Range(0, 20));
     const auto overflow = CBmpProcessing::OverflowMethod(r.Range(0, 7));
     tagRGBQUAD* repl = r.Flag() ? &replacement : nullptr;

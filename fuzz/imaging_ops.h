@@ -13,6 +13,7 @@
 namespace quorvel::fuzz {
 
 // Parameters from the front of the input (zeros once it is used up); results to the sink.
+// Every read sits in its own statement or braced list: a digest depends on their order.
 class Reader {
  public:
   using Sink = std::function<void(const uint8_t*, size_t)>;
@@ -20,7 +21,7 @@ class Reader {
       : data_(data), size_(size), sink_(std::move(sink)) {}
   uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
   uint16_t U16() {
-    const uint8_t low = Byte();  // every read in its own statement: a digest needs their order
+    const uint8_t low = Byte();
     return uint16_t(low | Byte() << 8);
   }
   uint32_t Below(uint32_t n) { return n ? U16() % n : 0; }
@@ -30,9 +31,7 @@ class Reader {
   tagRECT Rect(int32_t w, int32_t h) {
     return tagRECT{Range(-8, w + 8), Range(-8, h + 8), Range(-8, w + 8), Range(-8, h + 8)};
   }
-  // Exactly max(n, 1) bytes (so that a sanitizer sees the end) made from the rest of the input,
-  // repeated, as it is or shaped as sparse ink, a near-uniform page, two levels, or the borders
-  // of the near-white, mid-gray and black tests.
+  // Exactly max(n, 1) bytes (a sanitizer sees the end) from the rest of the input, shaped.
   std::vector<uint8_t> Pixels(size_t n);
   void Out(const void* p, size_t n) {
     if (p && n) sink_(static_cast<const uint8_t*>(p), n);
