@@ -2,9 +2,7 @@
 // mode and page device) on arbitrary PPD files that libcups accepts.
 #include <cups/ppd.h>
 
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
 #include "fuzz/fuzz_support.h"
 #include "job/records.h"
@@ -17,14 +15,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorvel::fuzz::MemFile file(data, size);
-  if (!file.ok()) return 0;
-  ppd_file_t* ppd = ppdOpenFile(file.path().c_str());
+  ppd_file_t* ppd = file.ok() ? ppdOpenFile(file.path.c_str()) : nullptr;
   if (!ppd) return 0;
-  setenv("PPD", file.path().c_str(), 1);  // OutputDPI is read from the file itself
+  setenv("PPD", file.path.c_str(), 1);  // OutputDPI is read from the file itself
   ppdMarkDefaults(ppd);
-
-  cups_page_header2_t header;
-  memset(&header, 0, sizeof header);
+  cups_page_header2_t header{};  // a 400 x 240 RGB page at 203 dpi
   header.cupsWidth = 400;
   header.cupsHeight = 240;
   header.cupsBitsPerColor = 8;
@@ -33,17 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   header.cupsColorSpace = CUPS_CSPACE_RGB;
   header.HWResolution[0] = header.HWResolution[1] = 203;
   header.NumCopies = 1;
-
-  tagOEMCFG cfg;
-  memset(&cfg, 0, sizeof cfg);
+  tagOEMCFG cfg{};
   InitalizeOemCfg(&cfg, ppd, &header);
-  _DEVMODE devmode;
-  memset(&devmode, 0, sizeof devmode);
+  _DEVMODE devmode{};
   InitDevmode(&devmode, &header);
-  _OEMPDEV pdev;
-  memset(&pdev, 0, sizeof pdev);
+  _OEMPDEV pdev{};
   InitOemPDEV(&pdev, &header);
-
   unsetenv("PPD");
   ppdClose(ppd);
   return 0;
