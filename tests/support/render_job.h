@@ -2,7 +2,6 @@
 // drawn dot by dot in the listing format of ReadableTspl, and the listing's bitmap rows.
 #pragma once
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -45,10 +44,6 @@ inline std::vector<std::string> BitmapRows(const std::string& listing) {
   return rows;
 }
 
-inline int Dots(const std::string& row) {
-  return static_cast<int>(std::count(row.begin(), row.end(), '#'));
-}
-
 // A 203 dpi job with tear-off, one copy of page 1, a 104 mm maximum width.
 struct RenderJob {
   tagOEMCFG cfg{};
@@ -59,13 +54,10 @@ struct RenderJob {
   // The renderer points at these very records, so a job is never copied.
   RenderJob(const RenderJob&) = delete;
   RenderJob& operator=(const RenderJob&) = delete;
-  void Wire() {
+  RenderJob() {
     renderer.SetOemCfgPointer(&cfg);
     renderer.SetDevModePointer(&dev);
     renderer.SetOemPdevPointer(&pdev);
-  }
-  RenderJob() {
-    Wire();
     cfg.sOutputXDPI = cfg.sOutputYDPI = 203;
     cfg.dwOperationAfterPrn = 3;
     cfg.sMaxOutputWidth = 104;
