@@ -2,6 +2,7 @@
 // drawn dot by dot in the listing format of ReadableTspl, and the listing's bitmap rows.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,10 @@ inline std::vector<std::string> BitmapRows(const std::string& listing) {
     pos = end + 1;
   }
   return rows;
+}
+
+inline int Dots(const std::string& row) {
+  return static_cast<int>(std::count(row.begin(), row.end(), '#'));
 }
 
 // A 203 dpi job with tear-off, one copy of page 1, a 104 mm maximum width.
