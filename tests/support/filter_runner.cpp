@@ -1,5 +1,5 @@
-// Test support: spawns the filter executable with pipes on its standard streams, feeds its
-// input, collects its output on reader threads and reaps it with a deadline.
+// Test support: spawns the filter with pipes on its standard streams, collects its output on
+// reader threads and reaps it with a deadline.
 #include "tests/support/filter_runner.h"
 
 #include <fcntl.h>
@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -24,13 +23,10 @@ void DrainInto(int fd, std::string* sink) {
   char buf[65536];
   for (;;) {
     ssize_t n = read(fd, buf, sizeof buf);
-    if (n > 0) {
+    if (n > 0)
       sink->append(buf, size_t(n));
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
+    else if (n == 0 || errno != EINTR)
       break;
-    }
   }
   close(fd);
 }
@@ -44,9 +40,9 @@ std::vector<std::string> ChildEnv(const FilterRun& run) {
   }
   vars.erase("PPD");
   if (!run.unsetPpd) vars["PPD"] = run.ppd;
-  for (const auto& kv : run.env) vars[kv.first] = kv.second;
+  for (const auto& [name, value] : run.env) vars[name] = value;
   std::vector<std::string> env;
-  for (const auto& kv : vars) env.push_back(kv.first + "=" + kv.second);
+  for (const auto& [name, value] : vars) env.push_back(name + "=" + value);
   return env;
 }
 
@@ -78,14 +74,7 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
   return bool(f);
 }
 
-std::string FilterExe() {
-#ifdef QEV_FILTER_EXE
-  return QEV_FILTER_EXE;
-#else
-  const char* exe = getenv("QEV_FILTER_EXE");
-  return exe ? exe : "rastertoqevcp";
-#endif
-}
+std::string FilterExe() { return QEV_FILTER_EXE; }
 
 std::vector<std::string> JobArgs(const std::string& options, const std::string& file,
                                  const std::string& copies) {
@@ -97,18 +86,15 @@ std::vector<std::string> JobArgs(const std::string& options, const std::string& 
 FilterProcess::FilterProcess(const FilterRun& run) {
   signal(SIGPIPE, SIG_IGN);  // a filter that stops reading must not kill the test
   int in[2], out[2], err[2];
-  if (pipe2(in, O_CLOEXEC) != 0) return;
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return;
+  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return;
 
-  std::vector<std::string> argStore;
-  argStore.push_back(run.exe.empty() ? FilterExe() : run.exe);
+  std::vector<std::string> argStore = {run.exe.empty() ? FilterExe() : run.exe};
   argStore.insert(argStore.end(), run.args.begin(), run.args.end());
-  std::vector<char*> argv;
-  for (std::string& a : argStore) argv.push_back(a.data());
-  argv.push_back(nullptr);
   std::vector<std::string> envStore = ChildEnv(run);
-  std::vector<char*> envp;
+  std::vector<char*> argv, envp;
+  for (std::string& a : argStore) argv.push_back(a.data());
   for (std::string& e : envStore) envp.push_back(e.data());
+  argv.push_back(nullptr);
   envp.push_back(nullptr);
 
   pid_ = fork();
@@ -128,13 +114,9 @@ FilterProcess::FilterProcess(const FilterRun& run) {
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
+  for (int fd : {in[0], out[1], err[1]}) close(fd);
   if (pid_ < 0) {
-    close(in[1]);
-    close(out[0]);
-    close(err[0]);
+    for (int fd : {in[1], out[0], err[0]}) close(fd);
     return;
   }
   inFd_ = in[1];
@@ -182,8 +164,8 @@ RunResult FilterProcess::Finish(int timeoutMs) {
   finished_ = true;
   if (outReader_.joinable()) outReader_.join();
   if (errReader_.joinable()) errReader_.join();
-  if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.termSignal = WTERMSIG(status);
+  result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.termSignal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   result.out = std::move(out_);
   // Page accounting lines go to their own field; err keeps the messages.
   for (size_t pos = 0; pos < err_.size();) {

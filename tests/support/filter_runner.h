@@ -1,6 +1,5 @@
-// Test support: runs the built filter executable (QEV_FILTER_EXE) as CUPS would, with its
-// arguments, the PPD environment variable and a raster on standard input or in a file, and
-// captures standard output, standard error and the exit status, with a timeout.
+// Test support: runs the built filter executable as CUPS would (arguments, PPD variable, raster
+// on standard input or in a file) and captures its output streams and exit status.
 #pragma once
 
 #include <sys/types.h>
@@ -29,11 +28,9 @@ class TempDir {
 std::string ReadFile(const std::string& path);  // whole file, empty if unreadable
 bool WriteFile(const std::string& path, const std::string& bytes);
 
-// The path of the filter built with the tests.
-std::string FilterExe();
+std::string FilterExe();  // the filter built with the tests
 
-// argv[1..5] of a CUPS job ("1", "user", "title", copies, options), plus argv[6] when
-// `file` is not empty.
+// argv[1..5] of a CUPS job ("1", "user", "title", copies, options), plus argv[6] if any.
 std::vector<std::string> JobArgs(const std::string& options = "", const std::string& file = "",
                                  const std::string& copies = "1");
 
@@ -57,16 +54,15 @@ struct FilterRun {
   int timeoutMs = 60000;                   // the process is killed (SIGKILL) after this
 };
 
-// Starts, feeds, waits: the common case.
+// Starts, feeds run.stdinData, waits.
 RunResult RunFilter(const FilterRun& run);
 
-// A running filter whose standard input the test feeds piece by piece, for tests that act
-// while the job runs (signals). Output is collected by background threads.
+// A running filter, for tests that act while the job runs (signals); reader threads collect
+// its output.
 class FilterProcess {
  public:
-  // Starts the executable with `run.args`, `run.ppd` and `run.env` (run.stdinData unused).
-  explicit FilterProcess(const FilterRun& run);
-  ~FilterProcess();  // kills and reaps the process if still running
+  explicit FilterProcess(const FilterRun& run);  // run.stdinData unused
+  ~FilterProcess();                              // kills and reaps the process if still running
   FilterProcess(const FilterProcess&) = delete;
   FilterProcess& operator=(const FilterProcess&) = delete;
 
@@ -74,8 +70,7 @@ class FilterProcess {
   pid_t pid() const { return pid_; }
   bool Write(const std::string& bytes);  // false when the filter closed its input
   bool Signal(int sig);
-  // Closes standard input, waits for the end (killing the process after `timeoutMs`) and
-  // returns everything it wrote.
+  // Closes standard input and waits, killing the process after `timeoutMs`.
   RunResult Finish(int timeoutMs = 60000);
 
  private:

@@ -2,8 +2,9 @@
 // ColorModel's setpagedevice), so the real CUPS raster filters could interpret it too.
 #include "tests/support/ppd_writer.h"
 
-#include <fstream>
 #include <sstream>
+
+#include "tests/support/filter_runner.h"
 
 namespace quorvel::test {
 
@@ -81,10 +82,7 @@ std::string PpdText(const PpdSpec& spec) {
 }
 
 bool WritePpdFile(const std::string& path, const PpdSpec& spec) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f << PpdText(spec);
-  f.close();
-  return bool(f);
+  return WriteFile(path, PpdText(spec));
 }
 
 }  // namespace quorvel::test

@@ -59,13 +59,10 @@ struct RenderJob {
   // The renderer points at these very records, so a job is never copied.
   RenderJob(const RenderJob&) = delete;
   RenderJob& operator=(const RenderJob&) = delete;
-  void Wire() {
+  RenderJob() {
     renderer.SetOemCfgPointer(&cfg);
     renderer.SetDevModePointer(&dev);
     renderer.SetOemPdevPointer(&pdev);
-  }
-  RenderJob() {
-    Wire();
     cfg.sOutputXDPI = cfg.sOutputYDPI = 203;
     cfg.dwOperationAfterPrn = 3;
     cfg.sMaxOutputWidth = 104;

@@ -8,6 +8,7 @@
 
 #include "logging/vanta.h"
 #include "tests/support/filter_runner.h"
+#include "tests/support/trace_log.h"
 
 namespace quorvel::test {
 
@@ -25,17 +26,7 @@ class TraceCapture {
 
   // The message texts of the LOG_DEBUG records appended since construction.
   std::vector<std::string> Messages() const {
-    const std::string text = ReadFile(path_).substr(offset_);
-    const std::string marker = " LOG_DEBUG ";
-    std::vector<std::string> messages;
-    for (size_t pos = 0; pos < text.size();) {
-      size_t end = text.find("\r\n", pos);
-      if (end == std::string::npos) end = text.size();
-      const size_t at = text.find(marker, pos);
-      if (at < end) messages.push_back(text.substr(at + marker.size(), end - at - marker.size()));
-      pos = end + 2;
-    }
-    return messages;
+    return TraceMessages(ReadFile(path_).substr(offset_), -1, "LOG_DEBUG ");
   }
 
  private:

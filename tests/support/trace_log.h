@@ -1,6 +1,6 @@
-// Test support: reads the trace records a filter process appended to its log file
-// (/tmp/qztspl.log), picking one process's records by the thread id in each record header,
-// so runs of other tests appending at the same time do not disturb the reading.
+// Test support: reads trace records ("YYYYMMDD HH:MM:SS.mmm [tid] LOG_LEVEL message
+// file.cpp:line" + CR LF). TraceLog picks one process's records from the shared /tmp/qztspl.log
+// by the thread id, so other tests appending meanwhile do not disturb the reading.
 #pragma once
 
 #include <string>
@@ -10,13 +10,15 @@ namespace quorvel::test {
 
 constexpr const char* kTracePath = "/tmp/qztspl.log";
 
+// The message texts of the records in `text` of thread `tid` (any thread when negative) at a
+// level starting with `level`, without the source position.
+std::vector<std::string> TraceMessages(const std::string& text, int tid, const std::string& level);
+
 class TraceLog {
  public:
-  // Remembers how long the file is now; only records appended later are read.
+  // Only records appended after construction are read.
   explicit TraceLog(std::string path = kTracePath);
-  // The message texts (between the level and the source position) of the records appended
-  // since construction by thread `tid`: a process's main thread id is its pid, so
-  // RunResult::pid selects the filter's main-thread records.
+  // A process's main thread id is its pid, so RunResult::pid selects the filter's records.
   std::vector<std::string> Messages(int tid) const;
 
  private:
