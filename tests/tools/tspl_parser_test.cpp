@@ -1,6 +1,6 @@
 // Tests of the TSPL stream reader behind tspl2png: units of SIZE, the BITMAP data format
-// (bit 0 prints, most significant bit leftmost), print counts, settings, and the refusal
-// of malformed streams with a message that says where and why.
+// (bit 0 prints, most significant bit leftmost), modes and print counts, and the refusal of
+// malformed streams with a message that says where and why.
 #include "tools/tspl2png/tspl_parser.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,6 @@ struct ParseResult {
   std::string error;
   std::vector<quorvel::tspl::Label> labels;
   std::vector<std::pair<int, int>> counts;  // sets, copies of each PRINT
-  quorvel::tspl::Settings settings;
   int64_t printed = 0;
   int clipped = 0;
 };
@@ -30,7 +29,6 @@ ParseResult Parse(const std::string& stream, int dpi = 203, bool clip = false) {
                           return true;
                         });
   run.error = parser.error();
-  run.settings = parser.settings();
   run.printed = parser.labels_printed();
   run.clipped = parser.clipped_dots();
   return run;
@@ -102,22 +100,6 @@ TEST(TsplParser, ModesReferenceClsPrintCountsAndMirror) {
   const std::vector<std::pair<int, int>> counts = {{2, 3}, {1, 0}, {4, 1}, {1, 1}};
   EXPECT_EQ(run.counts, counts);
   EXPECT_EQ(run.printed, 2 * 3 + 0 + 4 + 1);
-}
-
-TEST(TsplParser, PreambleSettings) {
-  ParseResult run = Parse(
-      "CLS\r\nGAP 3 mm,0 mm\r\nSET RIBBON OFF\r\nDIRECTION 1,0\r\nREFERENCE 0,0\r\n"
-      "DENSITY 8\r\nSPEED 4\r\nOFFSET 0 mm\r\nSET TEAR ON\r\nSET PEEL OFF\r\nSET CUTTER OFF\r\n");
-  ASSERT_TRUE(run.ok) << run.error;
-  EXPECT_EQ(run.settings.Describe(),
-            "GAP 3 mm,0 mm; SET RIBBON OFF; DIRECTION 1,0; DENSITY 8; SPEED 4; OFFSET 0 mm; "
-            "SET TEAR ON; SET PEEL OFF; SET CUTTER OFF");
-  run = Parse("BLINE 0.5,1 mm\nGAP 2.5 mm,0.5 mm\nOFFSET -1.5 mm\nSET CUTTER 3\n");
-  ASSERT_TRUE(run.ok) << run.error;
-  EXPECT_DOUBLE_EQ(run.settings.bline_mm, 12.7);  // no unit: inches
-  EXPECT_DOUBLE_EQ(run.settings.gap_mm, 2.5);
-  EXPECT_DOUBLE_EQ(run.settings.offset_mm, -1.5);
-  EXPECT_EQ(run.settings.cutter, "3");
 }
 
 TEST(TsplParser, BlankPaddingBeyondTheEdgeIsAccepted) {
