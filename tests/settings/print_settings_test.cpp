@@ -1,5 +1,5 @@
-// Job configuration: the option record's reset, the device mode and page device taken from the
-// first page header, and InitPrintSetting's sequence up to the preamble.
+// Job configuration: the device mode and page device taken from the first page header, and
+// InitPrintSetting's sequence up to the preamble (the option record is option_cases.txt's).
 #include "settings/print_settings.h"
 
 #include <gtest/gtest.h>
@@ -33,22 +33,9 @@ class PrintSettingsTest : public quorvel::test::PpdFixture {
  protected:
   void SetUp() override {
     ASSERT_TRUE(TraceCapture().started()) << "the log manager did not start";
-    memset(&cfg_, 0xA5, sizeof cfg_);  // not zero: the reset must clear it
   }
-  tagOEMCFG cfg_;
   cups_page_header2_t header_ = ExampleHeader();
 };
-
-TEST_F(PrintSettingsTest, PpdWithOnlyOutputDpiGivesZeros) {
-  // The record is cleared before the readers run: what no option sets stays 0.
-  ppd_file_t* ppd = OpenWith({});
-  ASSERT_NE(ppd, nullptr);
-  InitalizeOemCfg(&cfg_, ppd, &header_);
-  tagOEMCFG expected;
-  memset(&expected, 0, sizeof expected);
-  expected.sOutputXDPI = expected.sOutputYDPI = 203;
-  EXPECT_EQ(memcmp(&cfg_, &expected, sizeof cfg_), 0);
-}
 
 TEST_F(PrintSettingsTest, DeviceModeAndPageDeviceFromTheHeader) {
   // Distinct resolutions and a landscape page, so a swapped axis or orientation shows; the

@@ -1,10 +1,8 @@
 // Tests of the preview's output side through the tspl2png command: one PNG file per printed
-// label (dots, bit order, resolution), and the refusal of malformed streams.
+// label (its size, dots and bit order), and the refusal of malformed streams.
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,40 +10,22 @@
 
 namespace {
 
-struct PngImage {
-  int width = 0, height = 0, bit_depth = 0, color_type = -1;
-  png_uint_32 res_x = 0, res_y = 0;
-  std::vector<std::string> art;  // '#' black, '.' white
-};
-
-// Reads a PNG back with libpng, expanding it to 8-bit gray.
-bool ReadPng(const std::string& path, PngImage* image) {
-  FILE* file = fopen(path.c_str(), "rb");
-  if (!file) return false;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    fclose(file);
-    return false;
+// A PNG read back as 8-bit gray rows of '#' (black) and '.', with its size; empty when unreadable.
+std::vector<std::string> ReadPng(const std::string& path, int* width = nullptr) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  std::vector<std::string> art;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return art;
+  image.format = PNG_FORMAT_GRAY;
+  std::vector<png_byte> px(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, px.data(), 0, nullptr)) return art;
+  for (png_uint_32 y = 0; y < image.height; ++y) {
+    art.emplace_back(image.width, '.');
+    for (png_uint_32 x = 0; x < image.width; ++x)
+      if (px[y * image.width + x] == 0) art.back()[x] = '#';
   }
-  png_init_io(png, file);
-  png_read_png(png, info, PNG_TRANSFORM_EXPAND, nullptr);
-  image->width = static_cast<int>(png_get_image_width(png, info));
-  image->height = static_cast<int>(png_get_image_height(png, info));
-  image->bit_depth = png_get_bit_depth(png, info);
-  image->color_type = png_get_color_type(png, info);
-  int unit = 0;
-  png_get_pHYs(png, info, &image->res_x, &image->res_y, &unit);
-  png_bytepp rows = png_get_rows(png, info);
-  for (int y = 0; y < image->height; ++y) {
-    std::string line;
-    for (int x = 0; x < image->width; ++x) line += rows[y][x] == 0 ? '#' : '.';
-    image->art.push_back(line);
-  }
-  png_destroy_read_struct(&png, &info, nullptr);
-  fclose(file);
-  return true;
+  if (width) *width = static_cast<int>(image.width);
+  return art;
 }
 
 quorvel::test::RunResult RunPreview(const std::vector<std::string>& args,
@@ -69,15 +49,9 @@ TEST(Tspl2png, OneFilePerPrintedLabelAndRefusalOfMalformedStreams) {
             std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("3 label(s) printed, 3 PNG file(s) written"), std::string::npos) << r.out;
-  PngImage image;
-  ASSERT_TRUE(ReadPng(dir.file("l-002.png"), &image));
-  EXPECT_EQ(image.color_type, PNG_COLOR_TYPE_GRAY);
-  EXPECT_EQ(image.art, (std::vector<std::string>{"####............", "................"}));
-  EXPECT_EQ(image.res_x, 7992u);  // 203 dpi = 7992.1 dots per metre
-  EXPECT_EQ(image.res_y, 7992u);
-  EXPECT_FALSE(ReadPng(dir.file("l-004.png"), &image));
-  r = RunPreview({"--once", "-o", dir.file("once")}, stream);
-  EXPECT_NE(r.out.find("3 label(s) printed, 2 PNG file(s) written"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadPng(dir.file("l-002.png")),
+            (std::vector<std::string>{"####............", "................"}));
+  EXPECT_TRUE(ReadPng(dir.file("l-004.png")).empty());
 
   r = RunPreview({"-o", dir.file("l")}, "CLS\r\nSIZE 16 dot,2 dot\r\nBITMAP 0,0,2,2,0,\xFF\xFF");
   EXPECT_EQ(r.exitStatus, 1);

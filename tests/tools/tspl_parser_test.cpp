@@ -1,6 +1,6 @@
 // Tests of the TSPL stream reader behind tspl2png: units of SIZE, the BITMAP data format
-// (bit 0 prints, most significant bit leftmost), print counts, settings, and the refusal
-// of malformed streams with a message that says where and why.
+// (bit 0 prints, most significant bit leftmost), clipping, and the refusal of malformed
+// streams with a message that says where and why.
 #include "tools/tspl2png/tspl_parser.h"
 
 #include <gtest/gtest.h>
@@ -14,9 +14,6 @@ struct ParseResult {
   bool ok = false;
   std::string error;
   std::vector<quorvel::tspl::Label> labels;
-  std::vector<std::pair<int, int>> counts;  // sets, copies of each PRINT
-  quorvel::tspl::Settings settings;
-  int64_t printed = 0;
   int clipped = 0;
 };
 
@@ -24,14 +21,11 @@ ParseResult Parse(const std::string& stream, int dpi = 203, bool clip = false) {
   quorvel::tspl::Parser parser({dpi, clip});
   ParseResult run;
   run.ok = parser.Parse(reinterpret_cast<const uint8_t*>(stream.data()), stream.size(),
-                        [&run](const quorvel::tspl::Label& label, int sets, int copies) {
+                        [&run](const quorvel::tspl::Label& label, int, int) {
                           run.labels.push_back(label);
-                          run.counts.push_back({sets, copies});
                           return true;
                         });
   run.error = parser.error();
-  run.settings = parser.settings();
-  run.printed = parser.labels_printed();
   run.clipped = parser.clipped_dots();
   return run;
 }
@@ -84,40 +78,6 @@ TEST(TsplParser, BitmapDataFormatAndPlacement) {
   run = Parse("SIZE 24 dot,1 dot\r\n" + Bitmap(8, 0, 1, 1, Byte(0xFB)) + "PRINT 1\r\n");
   ASSERT_TRUE(run.ok) << run.error;
   EXPECT_EQ(Row(run.labels[0]), ".............#..........");
-}
-
-TEST(TsplParser, ModesReferenceClsPrintCountsAndMirror) {
-  const std::string s = "SIZE 8 dot,1 dot\r\nCLS\r\n" + Bitmap(0, 0, 1, 1, Byte(0x0F)) +
-                        Bitmap(0, 0, 1, 1, Byte(0x3C), 1) + "PRINT 2,3\r\n" +  // OR
-                        Bitmap(0, 0, 1, 1, Byte(0x00), 2) + "PRINT 1,0\r\n" +  // XOR
-                        "CLS\r\nREFERENCE 1,0\r\n" + Bitmap(0, 0, 1, 1, Byte(0x0F)) +
-                        "PRINT 4\r\nDIRECTION 1,1\r\nPRINT 1\r\n";
-  ParseResult run = Parse(s, 203, /*clip=*/true);
-  ASSERT_TRUE(run.ok) << run.error;
-  ASSERT_EQ(run.labels.size(), 4u);
-  EXPECT_EQ(Row(run.labels[0]), "####..##");
-  EXPECT_EQ(Row(run.labels[1]), "....##..");
-  EXPECT_EQ(Row(run.labels[2]), ".####...");  // shifted by REFERENCE, CLS cleared
-  EXPECT_EQ(Row(run.labels[3]), "...####.");  // DIRECTION n,1 mirrors the print
-  const std::vector<std::pair<int, int>> counts = {{2, 3}, {1, 0}, {4, 1}, {1, 1}};
-  EXPECT_EQ(run.counts, counts);
-  EXPECT_EQ(run.printed, 2 * 3 + 0 + 4 + 1);
-}
-
-TEST(TsplParser, PreambleSettings) {
-  ParseResult run = Parse(
-      "CLS\r\nGAP 3 mm,0 mm\r\nSET RIBBON OFF\r\nDIRECTION 1,0\r\nREFERENCE 0,0\r\n"
-      "DENSITY 8\r\nSPEED 4\r\nOFFSET 0 mm\r\nSET TEAR ON\r\nSET PEEL OFF\r\nSET CUTTER OFF\r\n");
-  ASSERT_TRUE(run.ok) << run.error;
-  EXPECT_EQ(run.settings.Describe(),
-            "GAP 3 mm,0 mm; SET RIBBON OFF; DIRECTION 1,0; DENSITY 8; SPEED 4; OFFSET 0 mm; "
-            "SET TEAR ON; SET PEEL OFF; SET CUTTER OFF");
-  run = Parse("BLINE 0.5,1 mm\nGAP 2.5 mm,0.5 mm\nOFFSET -1.5 mm\nSET CUTTER 3\n");
-  ASSERT_TRUE(run.ok) << run.error;
-  EXPECT_DOUBLE_EQ(run.settings.bline_mm, 12.7);  // no unit: inches
-  EXPECT_DOUBLE_EQ(run.settings.gap_mm, 2.5);
-  EXPECT_DOUBLE_EQ(run.settings.offset_mm, -1.5);
-  EXPECT_EQ(run.settings.cutter, "3");
 }
 
 TEST(TsplParser, BlankPaddingBeyondTheEdgeIsAccepted) {
