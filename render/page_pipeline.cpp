@@ -344,9 +344,6 @@ bool PagePipeline::Halftone() {
     work_.Take(std::move(out));
     return true;
   }
-  // Outside 1..11 the dither would write nothing and print a blank label.
-  const int method =
-      cfg_.sHalftoneMethod >= 1 && cfg_.sHalftoneMethod <= 10 ? cfg_.sHalftoneMethod : 1;
   // The conversion's frame is free by now and takes the halftoned page, unless it is the
   // image being halftoned.
   CBmpProcessing::ReusableBuffer& target =
@@ -354,7 +351,7 @@ bool PagePipeline::Halftone() {
   uint8_t* scratch = Reserve(target, work_.len);
   if (!scratch) return SkipPage("not enough memory");
   memset(scratch, 255, work_.len);
-  proc_.Dither(method, work_.data, scratch, height_, width_, stride_, 0, negative);
+  proc_.Dither(cfg_.sHalftoneMethod, work_.data, scratch, height_, width_, stride_, 0, negative);
   work_.Borrow(scratch);
   return true;
 }

@@ -110,7 +110,11 @@ void InitVerticalOffset(tagOEMCFG* cfg, ppd_file_t* ppd) {
 }
 
 void InitHalftone(tagOEMCFG* cfg, ppd_file_t* ppd) {
+  if (cfg == nullptr || ppd == nullptr) return;
   ReadPlain(cfg, ppd, "Halftone", &tagOEMCFG::sHalftoneMethod, "sHalftoneMethod");
+  // After the trace record, which shows the code as the PPD gave it.
+  if (cfg->sHalftoneMethod < kMinHalftone || cfg->sHalftoneMethod > kMaxHalftone)
+    cfg->sHalftoneMethod = kDefaultHalftone;
 }
 
 void InitPrintMethod(tagOEMCFG* cfg, ppd_file_t* ppd) {

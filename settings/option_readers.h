@@ -46,6 +46,13 @@ void InitEndOffsetValue(tagOEMCFG* cfg, ppd_file_t* ppd);
 // The PPD's largest custom length in dots; needs the output resolution read first.
 void InitMaxLabelLength(tagOEMCFG* cfg, ppd_file_t* ppd);
 
+// Halftone codes that choose a method: 1..10 dither (4 the adaptive threshold), 11 Auto.
+// Anything else, an absent option included, is read as kDefaultHalftone, since a code
+// outside them would dither nothing and print a blank label.
+constexpr int16_t kMinHalftone = 1;
+constexpr int16_t kMaxHalftone = 11;
+constexpr int16_t kDefaultHalftone = 1;
+
 // Limit of nBrightness and nContrast (their choices give -200..200).
 constexpr int32_t kMaxToneAdjust = 10000;
 

@@ -108,7 +108,8 @@ TEST_F(OptionCases, EachJobGivesItsFieldsAndRecords) {
   EXPECT_GT(rows, 50) << "option_cases.txt missing or cut short";
 }
 
-// An empty PPD leaves every field but the resolution 0; a null record or PPD changes nothing.
+// An empty PPD leaves every field but the resolution and the halftone (1) 0; a null record or PPD
+// changes nothing.
 TEST_F(OptionCases, EmptyPpdGivesZerosAndNullsChangeNothing) {
   ASSERT_NE(OpenWith({}), nullptr);
   cups_page_header2_t header{};
@@ -117,6 +118,7 @@ TEST_F(OptionCases, EmptyPpdGivesZerosAndNullsChangeNothing) {
   InitalizeOemCfg(&cfg, ppd_, &header);
   memset(&before, 0, sizeof before);
   before.sOutputXDPI = before.sOutputYDPI = 203;
+  before.sHalftoneMethod = 1;
   EXPECT_EQ(memcmp(&before, &cfg, sizeof cfg), 0);
   before = cfg;
   for (OptionReader read : kReaders) {
