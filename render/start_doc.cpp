@@ -11,7 +11,7 @@ struct AfterPrintLines {
   uint64_t mode;
   int16_t tear;
   int16_t peel;
-  bool cutter_off;
+  bool cutterOff;
 };
 
 constexpr AfterPrintLines kAfterPrint[] = {
@@ -29,15 +29,15 @@ bool CTSPLRenderClass::StartDocCMD() {
   if (!OutPutCLSCommand()) return false;
   const tagOEMCFG& cfg = *m_pOemCfg;
 
-  bool media_ok = true;
+  bool mediaOk = true;
   if (cfg.sLabelType == 1) {
-    media_ok = OutputGapCmd(cfg.GAPHeight, cfg.GAPOffset);
+    mediaOk = OutputGapCmd(cfg.GAPHeight, cfg.GAPOffset);
   } else if (cfg.sLabelType == 2) {
-    media_ok = OutputBLineCmd(cfg.BLineHeight, cfg.BLineOffset);
+    mediaOk = OutputBLineCmd(cfg.BLineHeight, cfg.BLineOffset);
   } else if (cfg.sLabelType != 0) {
-    media_ok = OutputGapCmd(0, 0);
+    mediaOk = OutputGapCmd(0, 0);
   }
-  if (!media_ok) return false;
+  if (!mediaOk) return false;
 
   // A print method without a ribbon command ends the preamble here.
   if (cfg.sPaperType != 0 && !OutputPaperTypeCmd(cfg.sPaperType)) return false;
@@ -52,7 +52,7 @@ bool CTSPLRenderClass::StartDocCMD() {
     if (lines.mode != cfg.dwOperationAfterPrn) continue;
     OutputTearCmd(lines.tear);
     OutputPeelCmd(lines.peel);
-    if (lines.cutter_off) OutputCutterCmd(0);
+    if (lines.cutterOff) OutputCutterCmd(0);
   }
   return true;
 }

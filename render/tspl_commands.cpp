@@ -103,19 +103,19 @@ bool CTSPLRenderClass::OutPutSizeCommand(int32_t width, int32_t height) {
   // Reads the option record, so it needs it before formatting.
   if (m_pOemCfg == nullptr) return false;
   const tagOEMCFG& cfg = *m_pOemCfg;
-  int64_t written_height;
+  int64_t writtenHeight;
   if (cfg.sFixedHeight >= 1 && cfg.sFixedHeight <= 3) {
     int length = kFixedLabelLengthMm[cfg.sFixedHeight - 1];
-    written_height =
+    writtenHeight =
         DotsFromMm(length + cfg.sStartOffsetValue + cfg.sEndOffsetValue, cfg.sOutputYDPI);
   } else {
-    written_height = static_cast<int64_t>(height) +
-                     DotsFromMm(cfg.sStartOffsetValue + cfg.sEndOffsetValue, cfg.sOutputYDPI);
+    writtenHeight = static_cast<int64_t>(height) +
+                    DotsFromMm(cfg.sStartOffsetValue + cfg.sEndOffsetValue, cfg.sOutputYDPI);
   }
   char buf[kCommandBufferSize] = {};
-  snprintf(buf, sizeof buf, "SIZE %d dot,%d dot\r\n", width, SaturateToInt(written_height));
+  snprintf(buf, sizeof buf, "SIZE %d dot,%d dot\r\n", width, SaturateToInt(writtenHeight));
   WarnUnprintableLabel(cfg, m_pOemPDev ? m_pOemPDev->dwCurPageNum : 0, width,
-                       SaturateToInt(written_height));
+                       SaturateToInt(writtenHeight));
   return WriteCommand(buf);
 }
 
@@ -145,9 +145,9 @@ bool CTSPLRenderClass::OutPutSizeCommand() {
   int width = SaturateToInt(w);
   int height = SaturateToInt(h);
   width = static_cast<int>((int64_t{width} + 7) / 8 * 8);
-  int max_width = DotsFromMm(cfg.sMaxOutputWidth, cfg.sOutputXDPI);
-  if (static_cast<uint32_t>(width) > static_cast<uint32_t>(max_width)) {
-    width = static_cast<int>((int64_t{max_width} + 7) / 8 * 8);
+  int maxWidth = DotsFromMm(cfg.sMaxOutputWidth, cfg.sOutputXDPI);
+  if (static_cast<uint32_t>(width) > static_cast<uint32_t>(maxWidth)) {
+    width = static_cast<int>((int64_t{maxWidth} + 7) / 8 * 8);
   }
 
   char buf[kCommandBufferSize] = {};
@@ -256,19 +256,19 @@ bool CTSPLRenderClass::OutPutBITMAPCommand(const tagRECT& rect) {
   int64_t v =
       DotsFromMm(static_cast<double>(cfg.sVtcOffset) / 10.0 + cfg.sEndOffsetValue, cfg.sOutputYDPI);
   // 64-bit arithmetic so that extreme offsets cannot overflow; printed values saturate.
-  int64_t aligned_left = rect.left / 8 * 8;
-  int64_t base = rect.left < 1 ? 0 : aligned_left;
+  int64_t alignedLeft = rect.left / 8 * 8;
+  int64_t base = rect.left < 1 ? 0 : alignedLeft;
   int64_t adjust = cfg.sVtcDir == 1 ? -v : (cfg.sHrzDir == 1 ? -h : h);
   int64_t x = base + adjust;
   if (x < 0) x = 0;
   int64_t y = (rect.top > 0 ? rect.top : 0) + v;
   if (y < 0) y = 0;
-  int64_t width_bytes = (int64_t{rect.right} - aligned_left + 8) / 8;
+  int64_t widthBytes = (int64_t{rect.right} - alignedLeft + 8) / 8;
   int64_t rows = int64_t{rect.bottom} - rect.top + 1;
 
   char buf[kCommandBufferSize] = {};
   snprintf(buf, sizeof buf, "BITMAP %d,%d,%d,%d,%d,", SaturateToInt(x), SaturateToInt(y),
-           SaturateToInt(width_bytes), SaturateToInt(rows), 0);
+           SaturateToInt(widthBytes), SaturateToInt(rows), 0);
   return WriteCommand(buf);
 }
 

@@ -36,17 +36,17 @@ using CupsFilePtr = std::unique_ptr<cups_file_t, CupsFileCloser>;
 
 // Reads one logical line: physical lines joined while a quoted value is open, blank lines
 // skipped, 0x1A dropped. False when the line breaks a length limit (the scan stops).
-bool ReadLogicalLine(cups_file_t* fp, std::string& line, bool& at_eof) {
+bool ReadLogicalLine(cups_file_t* fp, std::string& line, bool& atEof) {
   line.clear();
-  at_eof = false;
+  atEof = false;
   size_t capacity = kLineGrowth;
-  bool has_value = false;
+  bool hasValue = false;
   bool quoted = false;
   int column = 0;
   for (;;) {
     int ch = cupsFileGetChar(fp);
     if (ch == EOF) {
-      at_eof = true;
+      atEof = true;
       break;
     }
     if (line.size() >= capacity - 1) {  // full, keeping room for the terminating zero
@@ -66,8 +66,8 @@ bool ReadLogicalLine(cups_file_t* fp, std::string& line, bool& at_eof) {
     if (ch == 0x1A) continue;
     line.push_back(static_cast<char>(ch));
     if (++column > kMaxPhysicalLine) return false;
-    if (ch == ':' && line.compare(0, 2, "*%") != 0) has_value = true;
-    if (ch == '"' && has_value) quoted = !quoted;
+    if (ch == ':' && line.compare(0, 2, "*%") != 0) hasValue = true;
+    if (ch == '"' && hasValue) quoted = !quoted;
   }
   if (!line.empty() && line.back() == '\n') line.pop_back();
   // The line is a C string for the rest of the syntax: a NUL byte ends it.
@@ -103,22 +103,22 @@ LineKind ParseLine(const std::string& line, std::string& keyword, std::string& v
   if (pos < n && IsPpdSpace(line[pos])) {
     // An option keyword and its translation are checked but not used.
     while (pos < n && IsPpdSpace(line[pos])) ++pos;
-    size_t option_length = 0;
+    size_t optionLength = 0;
     while (pos < n && !IsPpdSpace(line[pos]) && line[pos] != ':' && line[pos] != '/') {
-      if (!IsKeywordChar(line[pos]) || option_length >= kMaxName) return LineKind::kStop;
-      ++option_length;
+      if (!IsKeywordChar(line[pos]) || optionLength >= kMaxName) return LineKind::kStop;
+      ++optionLength;
       ++pos;
     }
     while (pos < n && IsPpdSpace(line[pos])) ++pos;
     if (pos < n && line[pos] == '/') {
       ++pos;
-      size_t text_length = 0;
+      size_t textLength = 0;
       while (pos < n && line[pos] != '\n' && line[pos] != ':') {
         // Control characters are 0x00-0x1F and DEL; tab is allowed.
         unsigned char u = static_cast<unsigned char>(line[pos]);
         bool control = (u < ' ' && u != '\t') || u == 0x7F;
-        if (control || text_length >= kMaxTranslation) return LineKind::kStop;
-        ++text_length;
+        if (control || textLength >= kMaxTranslation) return LineKind::kStop;
+        ++textLength;
         ++pos;
       }
     }
@@ -157,10 +157,10 @@ const char* GetPpdKeywordValue(const char* keyword) {
   if (!fp) return nullptr;
 
   std::string line, main_keyword, value;
-  bool at_eof = false;
+  bool atEof = false;
   for (;;) {
-    if (!ReadLogicalLine(fp.get(), line, at_eof)) return nullptr;
-    if (line == kStopLine || (at_eof && line.empty())) return nullptr;
+    if (!ReadLogicalLine(fp.get(), line, atEof)) return nullptr;
+    if (line == kStopLine || (atEof && line.empty())) return nullptr;
     switch (ParseLine(line, main_keyword, value)) {
       case LineKind::kStop:
         return nullptr;

@@ -86,25 +86,25 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<uint8_t> data;
-  const bool read_ok = ReadAll(in, &data);
+  const bool readOk = ReadAll(in, &data);
   if (in != stdin) fclose(in);
-  if (!read_ok) {
+  if (!readOk) {
     fprintf(stderr, "tspl2png: cannot read %s\n", input.c_str());
     return 2;
   }
 
   int written = 0;
   int labels = 0;
-  int clipped_before = 0;
+  int clippedBefore = 0;
   std::string write_error;
   quorvel::tspl::Parser parser(options);
-  auto on_print = [&](const quorvel::tspl::Label& label, int sets, int copies) {
+  auto onPrint = [&](const quorvel::tspl::Label& label, int sets, int copies) {
     ++labels;
-    if (parser.clipped_dots() > clipped_before) {
+    if (parser.clipped_dots() > clippedBefore) {
       fprintf(stderr,
               "tspl2png: warning: label %d: %d printed dots fell outside the %dx%d dot label\n",
-              labels, parser.clipped_dots() - clipped_before, label.width, label.height);
-      clipped_before = parser.clipped_dots();
+              labels, parser.clipped_dots() - clippedBefore, label.width, label.height);
+      clippedBefore = parser.clipped_dots();
     }
     const int64_t count = once ? 1 : int64_t{sets} * copies;
     if (written + count > kMaxFiles) {
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     }
     return true;
   };
-  if (!parser.Parse(data.data(), data.size(), on_print)) {
+  if (!parser.Parse(data.data(), data.size(), onPrint)) {
     fprintf(stderr, "tspl2png: %s%s%s\n", parser.error().c_str(), write_error.empty() ? "" : ": ",
             write_error.c_str());
     return 1;

@@ -27,9 +27,9 @@ bool EncodeRows(png_structp png, png_infop info, FILE* file, const Label& label,
   const png_uint_32 per_metre = static_cast<png_uint_32>(dpi / 0.0254 + 0.5);
   png_set_pHYs(png, info, per_metre, per_metre, PNG_RESOLUTION_METER);
   png_write_info(png, info);
-  const size_t row_bytes = (static_cast<size_t>(label.width) + 7) / 8;
+  const size_t rowBytes = (static_cast<size_t>(label.width) + 7) / 8;
   for (int y = 0; y < label.height; ++y) {
-    memset(row, 0xFF, row_bytes);
+    memset(row, 0xFF, rowBytes);
     for (int x = 0; x < label.width; ++x) {
       if (label.Printed(x, y)) row[x / 8] &= static_cast<png_byte>(~(0x80 >> (x % 8)));
     }

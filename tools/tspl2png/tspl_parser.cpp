@@ -212,7 +212,7 @@ bool Parser::Bitmap(const std::string& header) {
   return true;
 }
 
-bool Parser::Print(const std::vector<std::string>& args, const PrintFn& on_print) {
+bool Parser::Print(const std::vector<std::string>& args, const PrintFn& onPrint) {
   int64_t sets = 0, copies = 1;
   if (args.empty() || args.size() > 2 || !ParseInt(args[0], 0, kMaxCount, &sets) ||
       (args.size() == 2 && !ParseInt(args[1], 0, kMaxCount, &copies))) {
@@ -227,7 +227,7 @@ bool Parser::Print(const std::vector<std::string>& args, const PrintFn& on_print
     }
   }
   labels_printed_ += sets * copies;  // at most 10^12 per PRINT: no overflow in a real stream
-  if (!on_print(printed, static_cast<int>(sets), static_cast<int>(copies))) {
+  if (!onPrint(printed, static_cast<int>(sets), static_cast<int>(copies))) {
     return Fail("the label could not be written");
   }
   return true;
@@ -238,12 +238,12 @@ bool Parser::Set(const std::string& rest) {
   const size_t space = what.find_first_of(" \t");
   const std::string name = what.substr(0, space);
   const std::string value = space == std::string::npos ? "" : Trim(what.substr(space));
-  const bool on_off = value == "ON" || value == "OFF";
-  if (name == "TEAR" && on_off) {
+  const bool onOff = value == "ON" || value == "OFF";
+  if (name == "TEAR" && onOff) {
     settings_.tear = value;
-  } else if (name == "PEEL" && on_off) {
+  } else if (name == "PEEL" && onOff) {
     settings_.peel = value;
-  } else if (name == "RIBBON" && on_off) {
+  } else if (name == "RIBBON" && onOff) {
     settings_.ribbon = value;
   } else if (name == "CUTTER") {
     int64_t count = 0;
@@ -257,7 +257,7 @@ bool Parser::Set(const std::string& rest) {
   return true;
 }
 
-bool Parser::Command(const std::string& line, const PrintFn& on_print) {
+bool Parser::Command(const std::string& line, const PrintFn& onPrint) {
   size_t end = 0;
   while (end < line.size() && std::isalpha(static_cast<unsigned char>(line[end]))) ++end;
   const std::string name = Upper(line.substr(0, end));
@@ -323,11 +323,11 @@ bool Parser::Command(const std::string& line, const PrintFn& on_print) {
     return true;
   }
   if (name == "SET") return Set(rest);
-  if (name == "PRINT") return Print(args, on_print);
+  if (name == "PRINT") return Print(args, onPrint);
   return Fail("unknown command \"" + line.substr(0, 40) + "\"");
 }
 
-bool Parser::Parse(const uint8_t* data, size_t size, const PrintFn& on_print) {
+bool Parser::Parse(const uint8_t* data, size_t size, const PrintFn& onPrint) {
   data_ = data;
   size_ = size;
   pos_ = 0;
@@ -365,7 +365,7 @@ bool Parser::Parse(const uint8_t* data, size_t size, const PrintFn& on_print) {
         return Fail("binary data outside a BITMAP");
       }
     }
-    if (!Command(Trim(line), on_print)) return false;
+    if (!Command(Trim(line), onPrint)) return false;
   }
   return true;
 }

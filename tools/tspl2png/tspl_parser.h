@@ -57,7 +57,7 @@ class Parser {
 
   // Runs the whole stream.  False on the first malformed command; error() says which,
   // where (line and byte offset) and why.  The data is borrowed for the call.
-  bool Parse(const uint8_t* data, size_t size, const PrintFn& on_print);
+  bool Parse(const uint8_t* data, size_t size, const PrintFn& onPrint);
 
   const std::string& error() const { return error_; }
   const Settings& settings() const { return settings_; }
@@ -65,10 +65,10 @@ class Parser {
   int clipped_dots() const { return clipped_dots_; }
 
  private:
-  bool Command(const std::string& line, const PrintFn& on_print);
+  bool Command(const std::string& line, const PrintFn& onPrint);
   bool Size(const std::vector<std::string>& args);
   bool Bitmap(const std::string& header);
-  bool Print(const std::vector<std::string>& args, const PrintFn& on_print);
+  bool Print(const std::vector<std::string>& args, const PrintFn& onPrint);
   bool Set(const std::string& rest);
   bool ToDots(const std::string& arg, int* dots);
   bool ToMillimetres(const std::string& arg, double* mm);
