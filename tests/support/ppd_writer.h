@@ -1,6 +1,5 @@
-// Test support: writes small PPD files that libcups opens (ppdOpenFile), with the printer
-// options, choice code strings, defaults, page sizes and the plain "OutputDPI" keyword a test asks
-// for.
+// Test support: writes small PPD files that libcups opens, holding only what this filter reads
+// from a PPD: the printer options with their code strings and defaults, and "OutputDPI".
 #pragma once
 
 #include <string>
@@ -24,17 +23,14 @@ struct PpdSpec {
   std::vector<PpdOption> options;
 };
 
-// A printer option whose choices carry the given numeric codes, each choice named
-// "<prefix><code>" with '-' and '.' spelled 'm' and 'p': NumericOption("Density", "8",
-// {"0", "8", "15"}, "D") gives choices D0, D8, D15 with the default D8.
+// Choices "<prefix><code>" ('-' and '.' spelled 'm' and 'p') carrying the codes:
+// NumericOption("Density", "8", {"0", "8", "15"}, "D") gives D0, D8, D15, the default D8.
 PpdOption NumericOption(const std::string& keyword, const std::string& defaultCode,
                         const std::vector<std::string>& codes, const std::string& prefix = "V");
 
-// The PPD text: header keywords, *cupsFilter for this filter, *OutputDPI, an RGB ColorModel,
-// one 4 x 6 inch page size and one PickOne option per entry, in that order.
+// The PPD text: a minimal header, *OutputDPI, then one PickOne option per entry.
 std::string PpdText(const PpdSpec& spec);
 
-// Writes PpdText(spec) to `path`; false on an I/O failure.
-bool WritePpdFile(const std::string& path, const PpdSpec& spec);
+bool WritePpdFile(const std::string& path, const PpdSpec& spec);  // false on an I/O failure
 
 }  // namespace quorvel::test

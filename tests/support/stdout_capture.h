@@ -2,12 +2,13 @@
 // a readable listing of a TSPL stream (commands as text, BITMAP data as rows of '#' and '.').
 #pragma once
 
-#include <cstdio>
 #include <string>
+
+#include "tests/support/filter_runner.h"
 
 namespace quorvel::test {
 
-// Redirects descriptor 1 into a temporary file until Take() (or destruction).
+// Redirects descriptor 1 into a private file until Take() (or destruction).
 class StdoutCapture {
  public:
   StdoutCapture();
@@ -15,13 +16,11 @@ class StdoutCapture {
   StdoutCapture(const StdoutCapture&) = delete;
   StdoutCapture& operator=(const StdoutCapture&) = delete;
 
-  // Restores standard output and returns every byte written meanwhile.
-  std::string Take();
+  std::string Take();  // restores standard output; every byte written meanwhile
 
  private:
-  FILE* file_ = nullptr;
+  TempDir dir_;
   int saved_ = -1;
-  std::string text_;
 };
 
 // One line per command, "\r\n" replaced by "\n"; a BITMAP header is followed by its rows, '#'

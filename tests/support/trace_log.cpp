@@ -1,5 +1,5 @@
 // Test support: splitting of trace records into message texts, and the reader of the records a
-// filter process appended to its trace file.
+// filter process appended to the trace file.
 #include "tests/support/trace_log.h"
 
 #include <sys/stat.h>
@@ -30,23 +30,21 @@ std::vector<std::string> TraceMessages(const std::string& text, int tid, const s
   return messages;
 }
 
-TraceLog::TraceLog(std::string path) : path_(std::move(path)) {
+TraceLog::TraceLog() {
   struct stat st;
-  if (stat(path_.c_str(), &st) == 0) {
-    start_ = size_t(st.st_size);
-    inode_ = static_cast<unsigned long>(st.st_ino);
-  }
+  if (stat(kTracePath, &st) != 0) return;
+  start_ = size_t(st.st_size);
+  inode_ = st.st_ino;
 }
 
 std::vector<std::string> TraceLog::Messages(int tid) const {
   // A job's start may have moved a full trace aside to ".1" meanwhile: the earlier records are
   // there, the later ones in a fresh file.
   struct stat st;
-  const bool moved = inode_ != 0 && stat(path_.c_str(), &st) == 0 &&
-                     static_cast<unsigned long>(st.st_ino) != inode_;
-  std::string text = ReadFile(moved ? path_ + ".1" : path_);
-  text.erase(0, text.size() >= start_ ? start_ : 0);
-  if (moved) text += ReadFile(path_);
+  const bool moved = inode_ != 0 && stat(kTracePath, &st) == 0 && st.st_ino != inode_;
+  std::string text = ReadFile(moved ? kTracePath + std::string(".1") : kTracePath);
+  text.erase(0, text.size() >= start_ ? start_ : 0);  // a shorter file was started afresh
+  if (moved) text += ReadFile(kTracePath);
   return TraceMessages(text, tid, "LOG_");
 }
 
