@@ -27,20 +27,15 @@ TempDir::~TempDir() {
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
   std::ostringstream s;
-  s << f.rdbuf();
+  s << std::ifstream(path, std::ios::binary).rdbuf();
   return s.str();
 }
 
 bool WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f << bytes;
-  f.close();
-  return bool(f);
+  std::ofstream f(path, std::ios::binary);
+  return bool(f << bytes << std::flush);
 }
-
-std::string FilterExe() { return QEV_FILTER_EXE; }
 
 std::vector<std::string> JobArgs(const std::string& options, const std::string& file,
                                  const std::string& copies) {

@@ -28,7 +28,7 @@ class TempDir {
 std::string ReadFile(const std::string& path);  // whole file, empty if unreadable
 bool WriteFile(const std::string& path, const std::string& bytes);
 
-std::string FilterExe();  // the filter built with the tests
+inline std::string FilterExe() { return QEV_FILTER_EXE; }  // the filter built with the tests
 
 // argv[1..5] of a CUPS job ("1", "user", "title", copies, options), plus argv[6] if any.
 std::vector<std::string> JobArgs(const std::string& options = "", const std::string& file = "",
