@@ -1,15 +1,13 @@
-// Test support: spawns the filter with pipes on its standard streams, collects its output on
-// reader threads and reaps it with a deadline.
+// Test support: spawns the filter with a pipe on its standard input and files for its output
+// (which never block it, so no reader threads), and reaps it with a deadline.
 #include "tests/support/filter_runner.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -17,42 +15,10 @@
 extern char** environ;
 
 namespace quorvel::test {
-namespace {
-
-void DrainInto(int fd, std::string* sink) {
-  char buf[65536];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n > 0)
-      sink->append(buf, size_t(n));
-    else if (n == 0 || errno != EINTR)
-      break;
-  }
-  close(fd);
-}
-
-// The child's environment: ours, with PPD and the extra variables replaced.
-std::vector<std::string> ChildEnv(const FilterRun& run) {
-  std::map<std::string, std::string> vars;
-  for (char** e = environ; e && *e; ++e) {
-    const char* eq = strchr(*e, '=');
-    if (eq) vars[std::string(static_cast<const char*>(*e), eq)] = eq + 1;
-  }
-  vars.erase("PPD");
-  if (!run.unsetPpd) vars["PPD"] = run.ppd;
-  for (const auto& [name, value] : run.env) vars[name] = value;
-  std::vector<std::string> env;
-  for (const auto& [name, value] : vars) env.push_back(name + "=" + value);
-  return env;
-}
-
-}  // namespace
 
 TempDir::TempDir() {
-  std::string templ = (std::filesystem::temp_directory_path() / "quorvel::test-XXXXXX").string();
-  std::vector<char> buf(templ.begin(), templ.end());
-  buf.push_back('\0');
-  if (mkdtemp(buf.data())) path_ = buf.data();
+  std::string templ = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
+  if (mkdtemp(templ.data())) path_ = templ;
 }
 
 TempDir::~TempDir() {
@@ -61,20 +27,15 @@ TempDir::~TempDir() {
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
   std::ostringstream s;
-  s << f.rdbuf();
+  s << std::ifstream(path, std::ios::binary).rdbuf();
   return s.str();
 }
 
 bool WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f << bytes;
-  f.close();
-  return bool(f);
+  std::ofstream f(path, std::ios::binary);
+  return bool(f << bytes << std::flush);
 }
-
-std::string FilterExe() { return QEV_FILTER_EXE; }
 
 std::vector<std::string> JobArgs(const std::string& options, const std::string& file,
                                  const std::string& copies) {
@@ -85,47 +46,44 @@ std::vector<std::string> JobArgs(const std::string& options, const std::string& 
 
 FilterProcess::FilterProcess(const FilterRun& run) {
   signal(SIGPIPE, SIG_IGN);  // a filter that stops reading must not kill the test
-  int in[2], out[2], err[2];
-  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return;
-
-  std::vector<std::string> argStore = {run.exe.empty() ? FilterExe() : run.exe};
+  std::vector<std::string> argStore = {run.exe.empty() ? FilterExe() : run.exe}, envStore;
   argStore.insert(argStore.end(), run.args.begin(), run.args.end());
-  std::vector<std::string> envStore = ChildEnv(run);
+  for (char** e = environ; *e; ++e) {
+    const std::string var = *e, name = var.substr(0, var.find('='));
+    if (name != "PPD" && !run.env.count(name)) envStore.push_back(var);
+  }
+  if (!run.unsetPpd) envStore.push_back("PPD=" + run.ppd);
+  for (const auto& [name, value] : run.env) envStore.push_back(name + "=" + value);
   std::vector<char*> argv, envp;
   for (std::string& a : argStore) argv.push_back(a.data());
   for (std::string& e : envStore) envp.push_back(e.data());
   argv.push_back(nullptr);
   envp.push_back(nullptr);
 
-  pid_ = fork();
+  int in[2] = {-1, -1};
+  const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+  const int out = open(dir_.file("out").c_str(), flags, 0600);
+  const int err = open(dir_.file("err").c_str(), flags, 0600);
+  if (out >= 0 && err >= 0 && pipe2(in, O_CLOEXEC) == 0) pid_ = fork();
   if (pid_ == 0) {
     // Only async-signal-safe calls from here on. A group of its own lets a timeout kill
     // whatever the process started too.
     setpgid(0, 0);
-    struct sigaction dfl {};
-    dfl.sa_handler = SIG_DFL;
-    sigaction(SIGPIPE, &dfl, nullptr);
+    signal(SIGPIPE, SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
     dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
+    dup2(out, 1);
+    dup2(err, 2);
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
-  for (int fd : {in[0], out[1], err[1]}) close(fd);
-  if (pid_ < 0) {
-    for (int fd : {in[1], out[0], err[0]}) close(fd);
-    return;
-  }
-  inFd_ = in[1];
-  outReader_ = std::thread(DrainInto, out[0], &out_);
-  errReader_ = std::thread(DrainInto, err[0], &err_);
-}
-
-FilterProcess::~FilterProcess() {
-  if (pid_ > 0 && !finished_) Finish(0);
+  for (int fd : {in[0], out, err}) close(fd);
+  if (pid_ > 0)
+    inFd_ = in[1];
+  else
+    close(in[1]);
 }
 
 bool FilterProcess::Write(const std::string& bytes) {
@@ -139,50 +97,43 @@ bool FilterProcess::Write(const std::string& bytes) {
   return inFd_ >= 0;
 }
 
-bool FilterProcess::Signal(int sig) { return pid_ > 0 && !finished_ && kill(pid_, sig) == 0; }
-
 RunResult FilterProcess::Finish(int timeoutMs) {
   RunResult result;
   result.pid = pid_;
   if (inFd_ >= 0) close(inFd_);
   inFd_ = -1;
-  if (pid_ <= 0 || finished_) return result;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  if (!started() || finished_) return result;
+  finished_ = true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   int status = 0;
-  for (;;) {
-    pid_t r = waitpid(pid_, &status, WNOHANG);
-    if (r == pid_ || (r < 0 && errno != EINTR)) break;
+  pid_t reaped;
+  while ((reaped = waitpid(pid_, &status, WNOHANG)) == 0) {
     if (std::chrono::steady_clock::now() > deadline) {
       result.timedOut = true;
       kill(-pid_, SIGKILL);
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
+      kill(pid_, SIGKILL);  // in case it has not made its own group yet
+      reaped = waitpid(pid_, &status, 0);
       break;
     }
     usleep(2000);
   }
-  finished_ = true;
-  if (outReader_.joinable()) outReader_.join();
-  if (errReader_.joinable()) errReader_.join();
+  if (reaped != pid_) return result;  // lost: no status to report
   result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.termSignal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-  result.out = std::move(out_);
+  result.out = ReadFile(dir_.file("out"));
   // Page accounting lines go to their own field; err keeps the messages.
-  for (size_t pos = 0; pos < err_.size();) {
-    size_t end = err_.find('\n', pos);
-    end = end == std::string::npos ? err_.size() : end + 1;
-    std::string& into = err_.compare(pos, 6, "PAGE: ") == 0 ? result.pages : result.err;
-    into.append(err_, pos, end - pos);
-    pos = end;
+  const std::string err = ReadFile(dir_.file("err"));
+  for (size_t pos = 0, end; pos < err.size(); pos = end) {
+    end = std::min(err.find('\n', pos), err.size() - 1) + 1;
+    (err.compare(pos, 6, "PAGE: ") == 0 ? result.pages : result.err).append(err, pos, end - pos);
   }
   return result;
 }
 
 RunResult RunFilter(const FilterRun& run) {
   FilterProcess proc(run);
-  if (!proc.started()) return {};
   proc.Write(run.stdinData);
-  return proc.Finish(run.timeoutMs);
+  return proc.Finish();
 }
 
 }  // namespace quorvel::test

@@ -1,12 +1,12 @@
 // Test support: runs the built filter executable as CUPS would (arguments, PPD variable, raster
-// on standard input or in a file) and captures its output streams and exit status.
+// on standard input) and collects its output streams and exit status.
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace quorvel::test {
@@ -28,7 +28,7 @@ class TempDir {
 std::string ReadFile(const std::string& path);  // whole file, empty if unreadable
 bool WriteFile(const std::string& path, const std::string& bytes);
 
-std::string FilterExe();  // the filter built with the tests
+inline std::string FilterExe() { return QEV_FILTER_EXE; }  // the filter built with the tests
 
 // argv[1..5] of a CUPS job ("1", "user", "title", copies, options), plus argv[6] if any.
 std::vector<std::string> JobArgs(const std::string& options = "", const std::string& file = "",
@@ -40,45 +40,43 @@ struct RunResult {
   int termSignal = 0;   // the signal that ended it, or 0
   bool timedOut = false;
   std::string out;    // standard output (the TSPL stream)
-  std::string err;    // standard error (the messages for CUPS) without the "PAGE: " lines
+  std::string err;    // standard error without the "PAGE: " lines
   std::string pages;  // the "PAGE: page copies" lines, in order
 };
 
 struct FilterRun {
   std::string exe;                // empty: FilterExe()
-  std::vector<std::string> args;  // argv[1..]; argv[0] is the executable
+  std::vector<std::string> args;  // argv[1..]
   std::string ppd;                // value of PPD; unset when `unsetPpd`
   bool unsetPpd = false;
   std::string stdinData;                   // written to standard input, which is then closed
   std::map<std::string, std::string> env;  // extra environment variables
-  int timeoutMs = 60000;                   // the process is killed (SIGKILL) after this
 };
 
-// Starts, feeds run.stdinData, waits.
-RunResult RunFilter(const FilterRun& run);
-
-// A running filter, for tests that act while the job runs (signals); reader threads collect
-// its output.
+// A started filter whose output goes to files, so a test may feed it, signal it, read its
+// trace meanwhile, and collect everything at Finish.
 class FilterProcess {
  public:
   explicit FilterProcess(const FilterRun& run);  // run.stdinData unused
-  ~FilterProcess();                              // kills and reaps the process if still running
+  ~FilterProcess() { Finish(0); }                // kills and reaps the process if still running
   FilterProcess(const FilterProcess&) = delete;
   FilterProcess& operator=(const FilterProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
   pid_t pid() const { return pid_; }
   bool Write(const std::string& bytes);  // false when the filter closed its input
-  bool Signal(int sig);
-  // Closes standard input and waits, killing the process after `timeoutMs`.
+  bool Signal(int sig) { return started() && !finished_ && kill(pid_, sig) == 0; }
+  // Closes standard input and waits, killing the process group after `timeoutMs`.
   RunResult Finish(int timeoutMs = 60000);
 
  private:
+  TempDir dir_;
   pid_t pid_ = -1;
   int inFd_ = -1;
-  std::string out_, err_;
-  std::thread outReader_, errReader_;
   bool finished_ = false;
 };
+
+// Starts, feeds run.stdinData, waits (at most a minute).
+RunResult RunFilter(const FilterRun& run);
 
 }  // namespace quorvel::test

@@ -1,6 +1,6 @@
 // Test fixture for the print settings: writes a PPD into a private directory, names it in the
-// "PPD" environment variable (as CUPS does), opens it with libcups and marks its defaults and
-// an optional job option string, the way the job entry prepares the handle.
+// "PPD" environment variable and opens it with libcups, marking its defaults and a job's
+// options the way the job entry prepares the handle.
 #pragma once
 
 #include <cups/cups.h>
@@ -23,14 +23,12 @@ class PpdFixture : public ::testing::Test {
     unsetenv("PPD");
   }
 
-  // Writes `text` as the PPD file and points "PPD" at it.
-  void UsePpdText(const std::string& text) {
+  void UsePpdText(const std::string& text) {  // writes the PPD and points "PPD" at it
     path_ = dir_.file("test.ppd");
     ASSERT_TRUE(WriteFile(path_, text));
     setenv("PPD", path_.c_str(), 1);
   }
 
-  // Writes and opens the PPD of `spec`, marks its defaults, then the job's options.
   ppd_file_t* Open(const PpdSpec& spec, const std::string& job_options = "") {
     UsePpdText(PpdText(spec));
     if (ppd_ != nullptr) ppdClose(ppd_);
@@ -38,7 +36,6 @@ class PpdFixture : public ::testing::Test {
     EXPECT_NE(ppd_, nullptr) << "libcups refused the test PPD";
     if (ppd_ == nullptr) return nullptr;
     ppdMarkDefaults(ppd_);
-    if (job_options.empty()) return ppd_;
     cups_option_t* options = nullptr;
     const int count = cupsParseOptions(job_options.c_str(), 0, &options);
     cupsMarkOptions(ppd_, count, options);
@@ -46,11 +43,8 @@ class PpdFixture : public ::testing::Test {
     return ppd_;
   }
 
-  // A PPD with the given options and OutputDPI 203.
   ppd_file_t* OpenWith(const std::vector<PpdOption>& options, const std::string& job = "") {
-    PpdSpec spec;
-    spec.options = options;
-    return Open(spec, job);
+    return Open({"203", options}, job);
   }
 
   TempDir dir_;

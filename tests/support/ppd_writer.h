@@ -1,10 +1,11 @@
-// Test support: writes small PPD files that libcups opens (ppdOpenFile), with the printer
-// options, choice code strings, defaults, page sizes and the plain "OutputDPI" keyword a test asks
-// for.
+// Test support (header only): small PPD files that libcups opens, holding only what this filter
+// reads from a PPD: the printer options with their code strings and defaults, and "OutputDPI".
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "tests/support/filter_runner.h"
 
 namespace quorvel::test {
 
@@ -24,17 +25,41 @@ struct PpdSpec {
   std::vector<PpdOption> options;
 };
 
-// A printer option whose choices carry the given numeric codes, each choice named
-// "<prefix><code>" with '-' and '.' spelled 'm' and 'p': NumericOption("Density", "8",
-// {"0", "8", "15"}, "D") gives choices D0, D8, D15 with the default D8.
-PpdOption NumericOption(const std::string& keyword, const std::string& defaultCode,
-                        const std::vector<std::string>& codes, const std::string& prefix = "V");
+// Choices "<prefix><code>" ('-' and '.' spelled 'm' and 'p') carrying the codes:
+// NumericOption("Density", "8", {"0", "8", "15"}, "D") gives D0, D8, D15, the default D8.
+inline PpdOption NumericOption(const std::string& keyword, const std::string& defaultCode,
+                               const std::vector<std::string>& codes,
+                               const std::string& prefix = "V") {
+  auto choiceName = [&prefix](std::string code) {
+    for (char& c : code) c = c == '-' ? 'm' : c == '.' ? 'p' : c;
+    return prefix + code;
+  };
+  PpdOption opt{keyword, defaultCode.empty() ? "" : choiceName(defaultCode), {}};
+  for (const std::string& code : codes) opt.choices.push_back({choiceName(code), code});
+  return opt;
+}
 
-// The PPD text: header keywords, *cupsFilter for this filter, *OutputDPI, an RGB ColorModel,
-// one 4 x 6 inch page size and one PickOne option per entry, in that order.
-std::string PpdText(const PpdSpec& spec);
+// The PPD text: the header lines libcups needs, *OutputDPI, one PickOne option per entry.
+inline std::string PpdText(const PpdSpec& spec) {
+  std::string o =
+      "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
+      "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n*PCFileName: \"QEVTEST.PPD\"\n"
+      "*Manufacturer: \"QEV\"\n*ModelName: \"QEV Test Label Printer\"\n"
+      "*NickName: \"QEV Test Label Printer\"\n";
+  if (!spec.outputDpi.empty()) o += "*OutputDPI: \"" + spec.outputDpi + "\"\n";
+  for (const PpdOption& opt : spec.options) {
+    const std::string& k = opt.keyword;
+    o += "*OpenUI *" + k + "/" + k + ": PickOne\n*OrderDependency: 20 AnySetup *" + k + "\n";
+    if (!opt.defaultChoice.empty()) o += "*Default" + k + ": " + opt.defaultChoice + "\n";
+    for (const PpdChoice& c : opt.choices)
+      o += "*" + k + " " + c.name + "/" + c.name + ": \"" + c.code + "\"\n";
+    o += "*CloseUI: *" + k + "\n";
+  }
+  return o;
+}
 
-// Writes PpdText(spec) to `path`; false on an I/O failure.
-bool WritePpdFile(const std::string& path, const PpdSpec& spec);
+inline bool WritePpdFile(const std::string& path, const PpdSpec& spec) {
+  return WriteFile(path, PpdText(spec));
+}
 
 }  // namespace quorvel::test

@@ -7,51 +7,26 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <vector>
 
 namespace quorvel::test {
 namespace {
 
-uint32_t ColorCount(cups_cspace_t space) {
-  for (cups_cspace_t one : {CUPS_CSPACE_W, CUPS_CSPACE_K, CUPS_CSPACE_SW, CUPS_CSPACE_WHITE,
-                            CUPS_CSPACE_GOLD, CUPS_CSPACE_SILVER})
-    if (space == one) return 1;
-  for (cups_cspace_t four : {CUPS_CSPACE_RGBA, CUPS_CSPACE_RGBW, CUPS_CSPACE_CMYK, CUPS_CSPACE_YMCK,
-                             CUPS_CSPACE_KCMY, CUPS_CSPACE_GMCK, CUPS_CSPACE_GMCS})
-    if (space == four) return 4;
-  return 3;
-}
-
-bool WritePage(cups_raster_t* ras, const RasterPage& page) {
-  cups_page_header2_t header = MakeHeader(page);
-  if (!cupsRasterWriteHeader2(ras, &header)) return false;
-  uint64_t rows = page.rowsToWrite < 0 ? header.cupsHeight : uint64_t(page.rowsToWrite);
-  const uint32_t bpl = header.cupsBytesPerLine;
-  if (bpl == 0 || rows == 0) return true;
-  std::vector<uint8_t> row(bpl);
-  for (uint64_t y = 0; y < rows; ++y) {
-    if (page.fill) {
-      std::fill(row.begin(), row.end(), 0);
-      page.fill(uint32_t(y), row.data(), bpl);
-    } else {
-      std::fill(row.begin(), row.end(), 0xFF);
-    }
-    if (cupsRasterWritePixels(ras, row.data(), bpl) != bpl) return false;
-  }
-  return true;
-}
-
 bool WriteRaster(int fd, const std::vector<RasterPage>& pages) {
   cups_raster_t* ras = cupsRasterOpen(fd, CUPS_RASTER_WRITE);
-  if (!ras) return false;
-  bool ok = true;
-  for (const RasterPage& page : pages) {
-    if (!WritePage(ras, page)) {
-      ok = false;
-      break;
+  bool ok = ras != nullptr;
+  for (size_t i = 0; ok && i < pages.size(); ++i) {
+    cups_page_header2_t header = MakeHeader(pages[i]);
+    ok = cupsRasterWriteHeader2(ras, &header);
+    const uint32_t bpl = header.cupsBytesPerLine;
+    const int64_t rows = pages[i].rowsToWrite < 0 ? header.cupsHeight : pages[i].rowsToWrite;
+    std::vector<uint8_t> row(bpl);
+    for (int64_t y = 0; ok && bpl && y < rows; ++y) {
+      std::fill(row.begin(), row.end(), pages[i].fill ? 0 : 0xFF);
+      if (pages[i].fill) pages[i].fill(uint32_t(y), row.data(), bpl);
+      ok = cupsRasterWritePixels(ras, row.data(), bpl) == bpl;
     }
   }
-  cupsRasterClose(ras);
+  if (ras) cupsRasterClose(ras);
   return ok;
 }
 
@@ -65,21 +40,20 @@ cups_page_header2_t MakeHeader(const RasterPage& page) {
   h.Collate = page.collate ? CUPS_TRUE : CUPS_FALSE;
   h.Orientation = page.orientation;
   if (page.xdpi && page.ydpi) {
-    h.PageSize[0] = uint32_t(uint64_t(page.width) * 72 / page.xdpi);
-    h.PageSize[1] = uint32_t(uint64_t(page.height) * 72 / page.ydpi);
+    h.PageSize[0] = h.ImagingBoundingBox[2] = uint32_t(uint64_t(page.width) * 72 / page.xdpi);
+    h.PageSize[1] = h.ImagingBoundingBox[3] = uint32_t(uint64_t(page.height) * 72 / page.ydpi);
   }
-  h.ImagingBoundingBox[2] = h.PageSize[0];
-  h.ImagingBoundingBox[3] = h.PageSize[1];
   h.cupsWidth = page.width;
   h.cupsHeight = page.height;
-  h.cupsMediaType = 0;
   h.cupsBitsPerColor = page.bitsPerColor;
   h.cupsColorOrder = page.colorOrder;
   h.cupsColorSpace = page.colorSpace;
-  h.cupsCompression = 0;
-  h.cupsNumColors = ColorCount(page.colorSpace);
-  h.cupsBitsPerPixel = page.colorOrder == CUPS_ORDER_CHUNKED ? page.bitsPerColor * h.cupsNumColors
-                                                             : page.bitsPerColor;
+  const cups_cspace_t s = page.colorSpace;
+  h.cupsNumColors = s == CUPS_CSPACE_W || s == CUPS_CSPACE_K || s == CUPS_CSPACE_SW ? 1
+                    : s == CUPS_CSPACE_CMYK || s == CUPS_CSPACE_RGBA                ? 4
+                                                                                    : 3;
+  h.cupsBitsPerPixel =
+      page.bitsPerColor * (page.colorOrder == CUPS_ORDER_CHUNKED ? h.cupsNumColors : 1);
   h.cupsBytesPerLine = uint32_t((uint64_t(page.width) * h.cupsBitsPerPixel + 7) / 8);
   if (page.tweak) page.tweak(h);
   return h;
@@ -94,15 +68,13 @@ bool WriteRasterFile(const std::string& path, const std::vector<RasterPage>& pag
 
 std::string RasterBytes(const std::vector<RasterPage>& pages) {
   FILE* tmp = tmpfile();
-  if (!tmp) return {};
   std::string bytes;
-  if (WriteRaster(fileno(tmp), pages)) {
+  if (tmp && WriteRaster(fileno(tmp), pages) && fseek(tmp, 0, SEEK_END) == 0) {
+    bytes.resize(size_t(ftell(tmp)));
     rewind(tmp);
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, tmp)) > 0) bytes.append(buf, n);
+    bytes.resize(fread(bytes.data(), 1, bytes.size(), tmp));
   }
-  fclose(tmp);
+  if (tmp) fclose(tmp);
   return bytes;
 }
 

@@ -7,14 +7,13 @@
 
 namespace quorvel::test {
 
-// A 203 dpi job with tear-off, one copy of page 1, a 104 mm maximum width.
+// A 203 dpi job with tear-off, one copy of page 1, a 104 mm maximum width. The renderer points
+// at these very records, so a job is never copied.
 struct RenderJob {
   tagOEMCFG cfg{};
   _DEVMODE dev{};
   _OEMPDEV pdev{};
   CTSPLRenderClass renderer;
-
-  // The renderer points at these very records, so a job is never copied.
   RenderJob(const RenderJob&) = delete;
   RenderJob& operator=(const RenderJob&) = delete;
   RenderJob() {

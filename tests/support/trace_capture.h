@@ -3,9 +3,6 @@
 // began. Header only, so the support library itself need not link the logger.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "logging/vanta.h"
 #include "tests/support/filter_runner.h"
 #include "tests/support/trace_log.h"
@@ -16,7 +13,13 @@ class TraceCapture {
  public:
   TraceCapture() {
     static TempDir dir;
-    static const bool started = Start(dir.path());
+    static const bool started = [] {
+      auto* manager = quorvel::vanta::IVantaManager::getInstance();
+      manager->setLoggerPath(0, dir.path().c_str());
+      manager->setLoggerName(0, "trace");
+      manager->setLoggerFileLine(0, false);
+      return manager->start();
+    }();
     started_ = started;
     path_ = dir.file("trace.log");
     offset_ = ReadFile(path_).size();
@@ -30,17 +33,9 @@ class TraceCapture {
   }
 
  private:
-  static bool Start(const std::string& dir) {
-    auto* manager = quorvel::vanta::IVantaManager::getInstance();
-    manager->setLoggerPath(0, dir.c_str());
-    manager->setLoggerName(0, "trace");
-    manager->setLoggerFileLine(0, false);
-    return manager->start();
-  }
-
-  bool started_ = false;
+  bool started_;
   std::string path_;
-  size_t offset_ = 0;
+  size_t offset_;
 };
 
 }  // namespace quorvel::test
