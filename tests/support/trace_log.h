@@ -18,7 +18,10 @@ constexpr const char* kTracePath = "/tmp/qztspl.log";
 // when negative) at a level starting with `level`.
 inline std::vector<std::string> TraceMessages(const std::string& text, int tid,
                                               const std::string& level) {
-  const std::string thread = tid < 0 ? "" : "[" + std::to_string(tid) + "]";
+  // The writer pads thread ids to four digits ("[0123]").
+  std::string thread = tid < 0 ? "" : std::to_string(tid);
+  if (!thread.empty())
+    thread = "[" + std::string(thread.size() < 4 ? 4 - thread.size() : 0, '0') + thread + "]";
   std::vector<std::string> messages;
   for (size_t pos = 0, end; (end = text.find("\r\n", pos)) != std::string::npos; pos = end + 2) {
     // The thread id follows the 21 characters of date and time and a space.
