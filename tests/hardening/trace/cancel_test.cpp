@@ -17,8 +17,6 @@
 namespace quorvel::test {
 namespace {
 
-constexpr int kPages = 400;
-
 class CancelAt : public testing::TestWithParam<int> {};
 
 TEST_P(CancelAt, EndsCleanlyAfterAWholePage) {
@@ -26,28 +24,26 @@ TEST_P(CancelAt, EndsCleanlyAfterAWholePage) {
   page.width = 200;
   page.height = 120;
   page.fill = GradientRgb();
-  const std::string job = RasterBytes(std::vector<RasterPage>(kPages, page));
-
   TraceLog trace;
   FilterRun run;
   run.args = JobArgs();
   run.ppd = SamplePpd();
   FilterProcess proc(run);
   ASSERT_TRUE(proc.started());
+  const std::string job = RasterBytes(std::vector<RasterPage>(400, page));
   std::thread feeder([&] { proc.Write(job); });
-
   const std::string firstPage = std::string(30, '*') + "Start Page 1 " + std::string(30, '*');
-  bool looping = false;
-  for (int i = 0; i < 4000 && !looping; ++i) {
+  auto looping = [&] {
     const std::vector<std::string> m = trace.Messages(proc.pid());
-    looping = std::find(m.begin(), m.end(), firstPage) != m.end();
-    if (!looping) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+    return std::find(m.begin(), m.end(), firstPage) != m.end();
+  };
+  for (int i = 0; i < 4000 && !looping(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   std::this_thread::sleep_for(std::chrono::milliseconds(GetParam()));
   const bool signalled = proc.Signal(SIGTERM);
   feeder.join();  // its write fails once the filter has gone; only then does Finish close stdin
   const RunResult r = proc.Finish(120000);
-  ASSERT_TRUE(looping) << "the page loop never started";
+  ASSERT_TRUE(looping()) << "the page loop never started";
   ASSERT_TRUE(signalled);
 
   ExpectCleanEnd(r);
