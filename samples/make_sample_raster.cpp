@@ -2,15 +2,19 @@
 // (400 x 240 pixels, 24-bit RGB, as the CUPS chain sends for the sample PPD), drawn with a
 // frame, bars, a gray ramp and a checker block so halftoning and packing are visible.
 // Usage: make_sample_raster OUTPUT.ras [PAGES]
+#include <cups/raster.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
-
-#include "tests/support/raster_writer.h"
+#include <vector>
 
 namespace {
 
 constexpr uint32_t kWidth = 400;
 constexpr uint32_t kHeight = 240;
+constexpr uint32_t kDpi = 203;
 
 uint8_t LabelGray(uint32_t x, uint32_t y, int page) {
   if (x < 6 || y < 6 || x >= kWidth - 6 || y >= kHeight - 6) return 0;  // frame
@@ -36,22 +40,38 @@ int main(int argc, char** argv) {
     fprintf(stderr, "PAGES must be 1..10000\n");
     return 2;
   }
-  std::vector<quorvel::test::RasterPage> job;
-  for (int n = 0; n < pages; ++n) {
-    quorvel::test::RasterPage page;
-    page.width = kWidth;
-    page.height = kHeight;
-    page.fill = [n](uint32_t y, uint8_t* row, uint32_t bytes) {
-      for (uint32_t x = 0; 3 * x + 2 < bytes; ++x) {
-        const uint8_t g = LabelGray(x, y, n);
-        row[3 * x] = g;
-        row[3 * x + 1] = g;
-        row[3 * x + 2] = g;
-      }
-    };
-    job.push_back(page);
+  const int fd = open(argv[1], O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) {
+    perror(argv[1]);
+    return 1;
   }
-  if (!quorvel::test::WriteRasterFile(argv[1], job)) {
+  // What the CUPS chain sends for the sample PPD: 24-bit chunky RGB at 203 dpi, one copy.
+  cups_page_header2_t h{};
+  h.HWResolution[0] = h.HWResolution[1] = kDpi;
+  h.NumCopies = 1;
+  h.PageSize[0] = h.ImagingBoundingBox[2] = kWidth * 72 / kDpi;
+  h.PageSize[1] = h.ImagingBoundingBox[3] = kHeight * 72 / kDpi;
+  h.cupsWidth = kWidth;
+  h.cupsHeight = kHeight;
+  h.cupsBitsPerColor = 8;
+  h.cupsColorOrder = CUPS_ORDER_CHUNKED;
+  h.cupsColorSpace = CUPS_CSPACE_RGB;
+  h.cupsNumColors = 3;
+  h.cupsBitsPerPixel = 24;
+  h.cupsBytesPerLine = kWidth * 3;
+  cups_raster_t* ras = cupsRasterOpen(fd, CUPS_RASTER_WRITE);
+  bool ok = ras != nullptr;
+  std::vector<uint8_t> row(h.cupsBytesPerLine);
+  for (int n = 0; ok && n < pages; ++n) {
+    ok = cupsRasterWriteHeader2(ras, &h);
+    for (uint32_t y = 0; ok && y < kHeight; ++y) {
+      for (uint32_t x = 0; x < kWidth; ++x)
+        row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = LabelGray(x, y, n);
+      ok = cupsRasterWritePixels(ras, row.data(), h.cupsBytesPerLine) == h.cupsBytesPerLine;
+    }
+  }
+  if (ras) cupsRasterClose(ras);
+  if (close(fd) != 0 || !ok) {
     fprintf(stderr, "cannot write %s\n", argv[1]);
     return 1;
   }

@@ -16,7 +16,7 @@ check_layers() {
   local rule folder allowed bad=0
   for rule in "base:base" "logging:logging base" "imaging:imaging logging base" \
     "job:job imaging logging base" "render:render job imaging logging base" \
-    "settings:settings job logging base"; do
+    "settings:settings job logging base" "samples:-"; do
     folder=${rule%%:*}
     allowed=${rule#*:}
     if grep -rnE '^#include "(filter|settings|render|job|imaging|logging|base|app|tools|tests)/' \
