@@ -25,7 +25,7 @@ const std::string kKeys =
 
 // "w=16 h=8 fill=gradient space=k bits=1 ..." into a page; bpl=n adds n to cupsBytesPerLine
 // and rows=n writes only n rows (the stream ends there).
-RasterPage ParsePage(const std::string& spec) {
+RasterPage ParsePage(const std::string& text) {
   static const std::map<std::string, uint32_t RasterPage::*> numbers = {
       {"w", &RasterPage::width},       {"h", &RasterPage::height},
       {"xdpi", &RasterPage::xdpi},     {"ydpi", &RasterPage::ydpi},
@@ -35,7 +35,7 @@ RasterPage ParsePage(const std::string& spec) {
       {"sw", CUPS_CSPACE_SW},     {"cmy", CUPS_CSPACE_CMY},      {"cmyk", CUPS_CSPACE_CMYK},
       {"rgba", CUPS_CSPACE_RGBA}, {"banded", CUPS_ORDER_BANDED}, {"planar", CUPS_ORDER_PLANAR}};
   RasterPage p;
-  std::istringstream in(spec);
+  std::istringstream in(text);
   for (std::string item; in >> item;) {
     const size_t eq = std::min(item.find('='), item.size());
     const std::string key = item.substr(0, eq), v = item.substr(std::min(eq + 1, item.size()));
@@ -92,7 +92,7 @@ TEST_P(JobCase, CupsSeesWhatTheCaseSays) {
   TempDir tmp;
   FilterRun run;
   std::vector<RasterPage> pages;
-  for (const std::string& spec : c["page"]) pages.push_back(ParsePage(spec));
+  for (const std::string& text : c["page"]) pages.push_back(ParsePage(text));
   run.stdinData = RasterBytes(pages);  // no pages: the bare synchronisation word
   run.stdinData.resize(run.stdinData.size() -
                        std::min<size_t>(std::stoul(one("truncate", "0")), run.stdinData.size()));

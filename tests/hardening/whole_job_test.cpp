@@ -53,13 +53,13 @@ TEST(BadPpd, AbsurdOptionValuesStillGiveCompleteTspl) {
     if (line.empty() || line[0] == '#' || !(std::istringstream(line) >> keyword >> code)) continue;
     SCOPED_TRACE(line);
     ++tried;
-    PpdSpec spec;  // the sample printer's values for every other option
+    TestPpd model;  // the sample printer's values for every other option
     std::istringstream others("Density 8 PrintSpeed 4 MediaType 1 GAPHeight 3 MaxOutputWidth 104");
     for (std::string k, v; others >> k >> v;) {
-      if (k != keyword) spec.options.push_back(NumericOption(k, v, {v}, k.substr(0, 1)));
+      if (k != keyword) model.options.push_back(NumericOption(k, v, {v}, k.substr(0, 1)));
     }
-    spec.options.push_back({keyword, "Absurd", {{"Absurd", code}}});
-    ASSERT_TRUE(WritePpdFile(dir.file("absurd.ppd"), spec));
+    model.options.push_back({keyword, "Absurd", {{"Absurd", code}}});
+    ASSERT_TRUE(WritePpdFile(dir.file("absurd.ppd"), model));
     const RunResult r = RunJob(dir.file("absurd.ppd"));
     // Each page printed in full or was refused with a line of its own; nothing printed: status 1.
     const std::string listing = ReadableTspl(r.out);

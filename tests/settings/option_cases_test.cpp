@@ -58,16 +58,16 @@ TEST_F(OptionCases, EachJobGivesItsFieldsAndRecords) {
     const std::vector<std::string> halves = Split(line, " => ");
     ASSERT_EQ(halves.size(), 2u);
     const std::vector<std::string> parts = Split(halves[1], " | ");
-    quorvel::test::PpdSpec spec;
+    quorvel::test::TestPpd model;
     std::istringstream options(halves[0]);
     for (std::string o; options >> o;) {
       const std::string key = o.substr(0, o.find('=')), code = o.substr(o.find('=') + 1);
       if (key == "OutputDPI")
-        spec.outputDpi = code;
+        model.outputDpi = code;
       else
-        spec.options.push_back(quorvel::test::NumericOption(key, code, {code}));
+        model.options.push_back(quorvel::test::NumericOption(key, code, {code}));
     }
-    ASSERT_NE(Open(spec), nullptr);
+    ASSERT_NE(Open(model), nullptr);
     tagOEMCFG cfg;
     memset(&cfg, 0x11, sizeof cfg);
     TraceCapture trace;

@@ -29,8 +29,8 @@ class PpdFixture : public ::testing::Test {
     setenv("PPD", path_.c_str(), 1);
   }
 
-  ppd_file_t* Open(const PpdSpec& spec, const std::string& job_options = "") {
-    UsePpdText(PpdText(spec));
+  ppd_file_t* Open(const TestPpd& model, const std::string& job_options = "") {
+    UsePpdText(PpdText(model));
     if (ppd_ != nullptr) ppdClose(ppd_);
     ppd_ = ppdOpenFile(path_.c_str());
     EXPECT_NE(ppd_, nullptr) << "libcups refused the test PPD";

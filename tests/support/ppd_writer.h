@@ -20,7 +20,7 @@ struct PpdOption {
   std::vector<PpdChoice> choices;
 };
 
-struct PpdSpec {
+struct TestPpd {
   std::string outputDpi = "203";  // value of *OutputDPI; empty: the keyword is left out
   std::vector<PpdOption> options;
 };
@@ -40,14 +40,14 @@ inline PpdOption NumericOption(const std::string& keyword, const std::string& de
 }
 
 // The PPD text: the header lines libcups needs, *OutputDPI, one PickOne option per entry.
-inline std::string PpdText(const PpdSpec& spec) {
+inline std::string PpdText(const TestPpd& model) {
   std::string o =
       "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
       "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n*PCFileName: \"QEVTEST.PPD\"\n"
       "*Manufacturer: \"QEV\"\n*ModelName: \"QEV Test Label Printer\"\n"
       "*NickName: \"QEV Test Label Printer\"\n";
-  if (!spec.outputDpi.empty()) o += "*OutputDPI: \"" + spec.outputDpi + "\"\n";
-  for (const PpdOption& opt : spec.options) {
+  if (!model.outputDpi.empty()) o += "*OutputDPI: \"" + model.outputDpi + "\"\n";
+  for (const PpdOption& opt : model.options) {
     const std::string& k = opt.keyword;
     o += "*OpenUI *" + k + "/" + k + ": PickOne\n*OrderDependency: 20 AnySetup *" + k + "\n";
     if (!opt.defaultChoice.empty()) o += "*Default" + k + ": " + opt.defaultChoice + "\n";
@@ -58,8 +58,8 @@ inline std::string PpdText(const PpdSpec& spec) {
   return o;
 }
 
-inline bool WritePpdFile(const std::string& path, const PpdSpec& spec) {
-  return WriteFile(path, PpdText(spec));
+inline bool WritePpdFile(const std::string& path, const TestPpd& model) {
+  return WriteFile(path, PpdText(model));
 }
 
 }  // namespace quorvel::test

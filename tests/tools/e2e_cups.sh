@@ -96,8 +96,8 @@ check_tspl() {
 case "$mode" in
 cupsfilter)
   printf 'ServerBin %s\n' "$work/serverbin" >"$work/cups-files.conf"
-  for spec in "qevcp-tspl-2in-203dpi.ppd:203" "qevcp-tspl-4in-300dpi.ppd:300"; do
-    ppd=${spec%%:*} dpi=${spec##*:}
+  for entry in "qevcp-tspl-2in-203dpi.ppd:203" "qevcp-tspl-4in-300dpi.ppd:300"; do
+    ppd=${entry%%:*} dpi=${entry##*:}
     out="$work/${ppd%.ppd}.tspl" log="$work/${ppd%.ppd}.log"
     cupsfilter -c "$work/cups-files.conf" -p "$ppddir/$ppd" -e -m printer/qev \
       -o PageSize=50x30mm "$work/box.pdf" >"$out" 2>"$log" || fail "cupsfilter failed for $ppd"

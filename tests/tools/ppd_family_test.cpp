@@ -147,12 +147,12 @@ struct Job {
 };
 
 // "WxH l,t,r,b [copies] [collate]": a white page with a black box.
-quorvel::test::RasterPage Page(const std::string& spec) {
+quorvel::test::RasterPage Page(const std::string& text) {
   quorvel::test::RasterPage page;
   uint32_t l = 0, t = 0, r = 0, b = 0;
-  sscanf(spec.c_str(), "%ux%u %u,%u,%u,%u %u", &page.width, &page.height, &l, &t, &r, &b,
+  sscanf(text.c_str(), "%ux%u %u,%u,%u,%u %u", &page.width, &page.height, &l, &t, &r, &b,
          &page.copies);
-  page.collate = spec.find(" collate") != std::string::npos;
+  page.collate = text.find(" collate") != std::string::npos;
   page.fill = [=, w = page.width](uint32_t y, uint8_t* row, uint32_t bytes) {
     std::fill(row, row + bytes, uint8_t{255});
     for (uint32_t x = l; y >= t && y <= b && x <= r && x < w; ++x)
